@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+// The operating system's side of the console: the output encoding and the key wait.
+
+// Readies standard output and the process's signal dispositions; call once, first.
+void startConsole();
+
+// Writes one catalogue text, given in UTF-8, in the encoding the console needs, and
+// flushes it when standard output is a terminal.
+void printText(std::string_view utf8);
+
+// Blocks until one key is pressed on the console device itself, leaving the device's
+// settings as they were. Returns at once when there is no console to read.
+void readKeyPress();

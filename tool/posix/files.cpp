@@ -1,0 +1,131 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "files.h"
+
+namespace {
+
+int descriptor(FileHandle file) { return static_cast<int>(file); }
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Creates a new file beside the target under a name no user file has: O_EXCL
+// refuses to open anything that already exists, so nothing is ever clobbered.
+int createTemporary(const char* name, std::string& temporaryName) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryName = "." + std::string(name) + "." + std::to_string(getpid()) + "-" +
+                        std::to_string(attempt) + ".tmp";
+        const int fd =
+            open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Makes the rename itself durable. Some file systems cannot sync a folder; that
+// is no reason to report the already complete file as lost.
+void syncCurrentFolder() {
+    const int fd = open(".", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
+    std::string temporaryName;
+    const int fd = createTemporary(name, temporaryName);
+    if (fd < 0) {
+        return false;
+    }
+    bool written = writeAll(fd, bytes) && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporaryName.c_str(), name) != 0) {
+        unlink(temporaryName.c_str());
+        return false;
+    }
+    syncCurrentFolder();
+    return true;
+}
+
+}  // namespace
+
+FileHandle openForReading(const char* name) {
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return kNoFile;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(fd);
+        return kNoFile;
+    }
+    return fd;
+}
+
+std::int64_t fileLength(FileHandle file) {
+    struct stat status {};
+    if (fstat(descriptor(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(status.st_size);
+}
+
+std::size_t readUpTo(FileHandle file, std::span<std::uint8_t> buffer) {
+    std::size_t total = 0;
+    while (total < buffer.size()) {
+        const ssize_t got = read(descriptor(file), buffer.data() + total, buffer.size() - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+void closeFile(FileHandle file) { close(descriptor(file)); }
+
+bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
+    // A termination signal waits until the new file is either in place or removed,
+    // and a file size limit fails the write instead of killing the process.
+    sigset_t terminating;
+    sigset_t previousMask;
+    sigemptyset(&terminating);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaddset(&terminating, signal);
+    }
+    sigprocmask(SIG_BLOCK, &terminating, &previousMask);
+    struct sigaction ignore {};
+    struct sigaction previousSizeAction {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previousSizeAction);
+
+    const bool replaced = writeReplacement(name, bytes);
+
+    sigaction(SIGXFSZ, &previousSizeAction, nullptr);
+    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+    return replaced;
+}

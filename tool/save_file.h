@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "save_image.h"
+
+enum class LoadKind { Loaded, NotFound, TooLarge, WrongSize };
+
+struct LoadOutcome {
+    LoadKind kind;
+    // The input's length for TooLarge and WrongSize; -1 when it could not be measured.
+    std::int64_t length;
+};
+
+// Reads "savedata.sav" from the current folder into the image. Only Loaded leaves
+// the image meaningful.
+LoadOutcome loadSaveFile(SaveImage& image);
+
+// Writes the image to "output.sav" in the current folder; false when the old file,
+// if any, was kept because the new one could not be written.
+bool writeOutputFile(const SaveImage& image);
