@@ -1,0 +1,166 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Only async-signal-safe calls between fork and exec, apart from setenv, which is
+// safe here because the test process has a single thread.
+[[noreturn]] void becomeTool(const ChildSetup& setup) {
+    if (chdir(setup.folder.c_str()) != 0) {
+        _exit(120);
+    }
+    for (const auto& [name, value] : setup.environment) {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    const rlimit fileSize{setup.fileSizeLimit, setup.fileSizeLimit};
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_FSIZE, &fileSize);
+    setrlimit(RLIMIT_CORE, &noCore);
+    signal(SIGXFSZ, setup.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    execl(KOVALT_PATH, "kovalt", "ignored-argument", static_cast<char*>(nullptr));
+    _exit(121);
+}
+
+ChildEnd endFromStatus(int status) {
+    ChildEnd end;
+    if (WIFEXITED(status)) {
+        end.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        end.signal = WTERMSIG(status);
+    }
+    return end;
+}
+
+int millisecondsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+DetachedRun runDetached(const ChildSetup& setup) {
+    int out[2];
+    if (pipe(out) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const int nothing = open("/dev/null", O_RDONLY);
+        dup2(nothing, STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        becomeTool(setup);
+    }
+    close(out[1]);
+    DetachedRun run;
+    if (setup.stdoutReaderGone) {
+        close(out[0]);
+    } else {
+        run.output = readFor(out[0], 10000);
+        close(out[0]);
+    }
+    run.end = waitForEnd(pid, 10000);
+    return run;
+}
+
+PtyChild startInPty(const ChildSetup& setup) {
+    PtyChild child;
+    child.master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (child.master < 0 || grantpt(child.master) != 0 || unlockpt(child.master) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const std::string slaveName = ptsname(child.master);
+    child.slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);
+    if (child.slave < 0) {
+        throw std::runtime_error("cannot open " + slaveName);
+    }
+    child.pid = fork();
+    if (child.pid == 0) {
+        setsid();
+        ioctl(child.slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd <= 2; ++fd) {
+            dup2(child.slave, fd);
+        }
+        close(child.slave);
+        close(child.master);
+        becomeTool(setup);
+    }
+    return child;
+}
+
+std::string readUntil(int master, const std::string& text, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string seen;
+    while (text.empty() || seen.find(text) == std::string::npos) {
+        pollfd ready{master, POLLIN, 0};
+        if (poll(&ready, 1, millisecondsLeft(deadline)) != 1) {
+            break;
+        }
+        char buffer[4096];
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<std::size_t>(got));
+    }
+    return seen;
+}
+
+std::string readFor(int master, int timeoutMs) { return readUntil(master, "", timeoutMs); }
+
+ChildEnd waitForEnd(pid_t pid, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return endFromStatus(status);
+        }
+        if (Clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ChildEnd end;
+            end.timedOut = true;
+            return end;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+bool stillRunningAfter(pid_t pid, int timeoutMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+void closePty(PtyChild& child) {
+    if (child.master >= 0) {
+        close(child.master);
+    }
+    if (child.slave >= 0) {
+        close(child.slave);
+    }
+    child.master = child.slave = -1;
+}
+
+bool sameSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
+           cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+}

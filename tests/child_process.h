@@ -1,0 +1,60 @@
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <termios.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Runs the built tool in a scratch folder as a user would, but with the terminal,
+// limits and environment that a test chooses.
+
+struct ChildSetup {
+    std::filesystem::path folder;
+    std::vector<std::pair<std::string, std::string>> environment;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    bool ignoreFileSizeSignal = false;
+    bool stdoutReaderGone = false;
+};
+
+struct ChildEnd {
+    bool timedOut = false;
+    int exitCode = -1;  // when it exited
+    int signal = 0;     // when a signal ended it
+};
+
+struct DetachedRun {
+    ChildEnd end;
+    std::string output;
+};
+
+// In a new session with no controlling terminal, standard output into a pipe.
+DetachedRun runDetached(const ChildSetup& setup);
+
+struct PtyChild {
+    pid_t pid = -1;
+    int master = -1;
+    int slave = -1;  // the test's own descriptor for the child's terminal
+};
+
+// With a new pseudo-terminal as its controlling terminal and standard streams.
+PtyChild startInPty(const ChildSetup& setup);
+
+// Reads until the text has been seen, the end, or the time is up; returns all read.
+// An empty text reads to the end.
+std::string readUntil(int master, const std::string& text, int timeoutMs);
+
+// Reads whatever arrives until the end or the time is up.
+std::string readFor(int master, int timeoutMs);
+
+ChildEnd waitForEnd(pid_t pid, int timeoutMs);
+
+// Whether the child is still running after the time.
+bool stillRunningAfter(pid_t pid, int timeoutMs);
+
+void closePty(PtyChild& child);
+
+bool sameSettings(const termios& a, const termios& b);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// What a user reads, written out here rather than taken from the catalogue.
+inline const std::string kOpening =
+    "<< Kovalt.exe   Hoshizora-Kotori Mopplekin Reset program >>>\n"
+    " - モップルキンをリセットします -\n"
+    "\n";
+
+inline const std::string kPrompt = "[ 何かキーを押して下さい ]\n";
+
+inline const std::string kNotFound = "Error: ファイルが見つかりません (savedata.sav)\n";
+
+inline const std::string kCompleteRun =
+    "ファイルを読み込みました\n"
+    "チェックサムをチェックします\n"
+    "チェックサムが正しいことを確認しました\n"
+    "データを変更します\n"
+    "チェックサムを再計算します\n"
+    "チェックサムが正しいことを確認しました\n"
+    "ファイル(ouput.sav)に出力します\n"
+    "終了しました\n";
