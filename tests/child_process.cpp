@@ -91,6 +91,7 @@ PtyChild startInPty(const ChildSetup& setup) {
     if (child.slave < 0) {
         throw std::runtime_error("cannot open " + slaveName);
     }
+    tcgetattr(child.slave, &child.initial);
     child.pid = fork();
     if (child.pid == 0) {
         setsid();

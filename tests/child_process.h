@@ -38,9 +38,11 @@ struct PtyChild {
     pid_t pid = -1;
     int master = -1;
     int slave = -1;  // the test's own descriptor for the child's terminal
+    termios initial{};  // the terminal's settings before the child started
 };
 
-// With a new pseudo-terminal as its controlling terminal and standard streams.
+// With a new pseudo-terminal, in its default settings, as its controlling terminal and
+// standard streams.
 PtyChild startInPty(const ChildSetup& setup);
 
 // Reads until the text has been seen, the end, or the time is up; returns all read.
