@@ -47,7 +47,8 @@ ChildEnd endFromStatus(int status) {
 }
 
 int millisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 

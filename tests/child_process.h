@@ -37,7 +37,7 @@ DetachedRun runDetached(const ChildSetup& setup);
 struct PtyChild {
     pid_t pid = -1;
     int master = -1;
-    int slave = -1;  // the test's own descriptor for the child's terminal
+    int slave = -1;     // the test's own descriptor for the child's terminal
     termios initial{};  // the terminal's settings before the child started
 };
 

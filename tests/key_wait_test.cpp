@@ -13,6 +13,7 @@
 #include "expected_dialogue.h"
 #include "sample_image.h"
 #include "scratch_folder.h"
+#include "terminal_key_list.h"
 
 namespace {
 
@@ -102,29 +103,8 @@ protected:
     }
 };
 
-struct Key {
-    const char* name;
-    std::string bytes;
-};
-
-const Key kKeys[] = {
-    {"letter", "q"},           {"Enter", "\r"},
-    {"Ctrl+C", "\x03"},        {"Ctrl+Z", "\x1A"},
-    {"Ctrl+S", "\x13"},        {"Backspace", "\x7F"},
-    {"Escape", "\x1B"},        {"cursor up", "\x1B[A"},
-    {"cursor left, application mode", "\x1BOD"},
-    {"F1", "\x1BOP"},          {"F5", "\x1B[15~"},
-    {"F12", "\x1B[24~"},       {"Home", "\x1B[H"},
-    {"End", "\x1B[4~"},        {"Page Up", "\x1B[5~"},
-    {"Page Down", "\x1B[6~"},  {"Insert", "\x1B[2~"},
-    {"Delete", "\x1B[3~"},     {"Ctrl+Up", "\x1B[1;5A"},
-    {"Linux console F1", "\x1B[[A"},
-    {"e acute", "\xC3\xA9"},   {"hiragana a", "\xE3\x81\x82"},
-    {"Alt+x", "\x1Bx"},
-};
-
 TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {
-    for (const Key& key : kKeys) {
+    for (const TerminalKey& key : kTerminalKeys) {
         SCOPED_TRACE(key.name);
         startAndAwaitWait();
         type(key.bytes);
@@ -155,7 +135,8 @@ TEST_F(KeyWait, TerminalWithoutUtf8GetsShiftJis) {
 }
 
 TEST_F(KeyWait, OnlyTheFirstKeyIsTaken) {
-    for (const std::string& typed : {std::string("ab"), std::string("\x1B[Ab"), std::string("\x1B[[Bb")}) {
+    for (const std::string& typed :
+         {std::string("ab"), std::string("\x1B[Ab"), std::string("\x1B[[Bb")}) {
         startAndAwaitWait();
         type(typed);
         EXPECT_EQ(awaitEnd().exitCode, 1);

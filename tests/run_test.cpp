@@ -18,7 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string dialogue(const std::string& middle) { return cp932ByIconv(kOpening + middle + kPrompt); }
+std::string dialogue(const std::string& middle) {
+    return cp932ByIconv(kOpening + middle + kPrompt);
+}
 
 std::string wrongSize(const std::string& length) {
     return "Error: ファイルサイズが違います (" + length + ")\n";
@@ -156,12 +158,10 @@ TEST_F(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
     EXPECT_EQ(output[kResetStateOffset], 0);
     EXPECT_EQ(output[kCopySize + kResetStateOffset], 0);
     // Only the reset-state bytes and the checksum words may differ from the input.
-    const std::set<std::size_t> editable = {kResetStateOffset,
-                                            kChecksumOffset,
-                                            kChecksumOffset + 1,
-                                            kCopySize + kResetStateOffset,
-                                            kCopySize + kChecksumOffset,
-                                            kCopySize + kChecksumOffset + 1};
+    const std::set<std::size_t> editable = {
+        kResetStateOffset,           kChecksumOffset,
+        kChecksumOffset + 1,         kCopySize + kResetStateOffset,
+        kCopySize + kChecksumOffset, kCopySize + kChecksumOffset + 1};
     for (std::size_t i = 0; i < kSaveImageSize; ++i) {
         if (editable.count(i) == 0) {
             ASSERT_EQ(written[i], original[i]) << "byte " << i;

@@ -137,15 +137,16 @@ TEST(ClearAndReseal, ValidImageWithClearedBytesComesBackIdentical) {
 // Random contents, sealed or not: only the two reset-state bytes and the two checksum
 // words may change, and both copies are valid afterwards.
 TEST(ClearAndReseal, ChangesOnlyTheFourFieldsOfAnyImage) {
-    const std::vector<std::size_t> editable = {kFirstReset,    kFirstChecksum,      kFirstChecksum + 1,
-                                               kSecondReset,   kSecondChecksum,     kSecondChecksum + 1};
+    const std::vector<std::size_t> editable = {kFirstReset,  kFirstChecksum,  kFirstChecksum + 1,
+                                               kSecondReset, kSecondChecksum, kSecondChecksum + 1};
     SaveImage& image = scratchImage();
     std::mt19937 random(2024);
     for (int round = 0; round < 20; ++round) {
         if (round % 2 == 0) {
             fillSampleImage(image, static_cast<std::uint64_t>(round));
         } else {
-            std::generate(image.begin(), image.end(), [&] { return static_cast<std::uint8_t>(random()); });
+            std::generate(image.begin(), image.end(),
+                          [&] { return static_cast<std::uint8_t>(random()); });
         }
         const SaveImage before = image;
         clearAndReseal(image);

@@ -39,7 +39,9 @@ TEST(ShiftJis, WholeKanaRangesMatchAnIndependentEncoder) {
 TEST(ShiftJis, UnknownOrMalformedInputBecomesQuestionMarks) {
     EXPECT_EQ(toShiftJis("a\xC3\xA9z"), "a?z");  // é has no place in the table
     EXPECT_EQ(toShiftJis("\xE3\x81"), "?");      // cut short
-    EXPECT_EQ(toShiftJis("\xFF" "b"), "?b");
+    EXPECT_EQ(toShiftJis("\xFF"
+                         "b"),
+              "?b");
 }
 
 TEST(Messages, LengthReplacesThePlaceholderInFull) {

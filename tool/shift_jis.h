@@ -7,4 +7,3 @@
 // vowel mark and the kanji of the message catalogue are known; anything else
 // becomes '?'.
 std::string toShiftJis(std::string_view utf8);
-

@@ -32,7 +32,7 @@ bool gConsoleOpened = false;
 // What the signal handler puts back; set before the handler is installed.
 struct termios gSavedSettings {};
 
-struct sigaction gPreviousActions[std::size(kTerminatingSignals)] {};
+struct sigaction gPreviousActions[std::size(kTerminatingSignals)]{};
 
 void keepStandardDescriptorsOpen() {
     // Were 0, 1 or 2 closed, files opened later would take their numbers and stray

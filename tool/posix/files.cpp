@@ -3,13 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <string>
 
 #include "files.h"
 
 namespace {
+
+using TemporaryName = std::array<char, 64>;
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
 
@@ -29,12 +31,12 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 
 // Creates a new file beside the target under a name no user file has: O_EXCL
 // refuses to open anything that already exists, so nothing is ever clobbered.
-int createTemporary(const char* name, std::string& temporaryName) {
+int createTemporary(const char* name, TemporaryName& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryName = "." + std::string(name) + "." + std::to_string(getpid()) + "-" +
-                        std::to_string(attempt) + ".tmp";
+        std::snprintf(temporary.data(), temporary.size(), ".%s.%ld-%d.tmp", name,
+                      static_cast<long>(getpid()), attempt);
         const int fd =
-            open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+            open(temporary.data(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -53,15 +55,15 @@ void syncCurrentFolder() {
 }
 
 bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
-    std::string temporaryName;
+    TemporaryName temporaryName{};
     const int fd = createTemporary(name, temporaryName);
     if (fd < 0) {
         return false;
     }
     bool written = writeAll(fd, bytes) && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || rename(temporaryName.c_str(), name) != 0) {
-        unlink(temporaryName.c_str());
+    if (!written || rename(temporaryName.data(), name) != 0) {
+        unlink(temporaryName.data());
         return false;
     }
     syncCurrentFolder();
