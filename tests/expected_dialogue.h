@@ -12,12 +12,14 @@ inline const std::string kPrompt = "[ 何かキーを押して下さい ]\n";
 
 inline const std::string kNotFound = "Error: ファイルが見つかりません (savedata.sav)\n";
 
-inline const std::string kCompleteRun =
+// A run with a valid save, up to writing the output.
+inline const std::string kUpToWriting =
     "ファイルを読み込みました\n"
     "チェックサムをチェックします\n"
     "チェックサムが正しいことを確認しました\n"
     "データを変更します\n"
     "チェックサムを再計算します\n"
     "チェックサムが正しいことを確認しました\n"
-    "ファイル(ouput.sav)に出力します\n"
-    "終了しました\n";
+    "ファイル(ouput.sav)に出力します\n";
+
+inline const std::string kCompleteRun = kUpToWriting + "終了しました\n";

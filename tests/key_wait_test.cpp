@@ -127,11 +127,19 @@ TEST_F(KeyWait, BlocksUntilAKeyAndEndsWithTheRunsStatus) {
     expectSettingsRestored();
 }
 
-TEST_F(KeyWait, TerminalWithoutUtf8GetsShiftJis) {
-    const std::string shown = startAndAwaitWait("C", cp932ByIconv(kPrompt));
-    EXPECT_EQ(shown, onTerminal(cp932ByIconv(kOpening + kNotFound + kPrompt)));
-    type("x");
-    EXPECT_EQ(awaitEnd().exitCode, 1);
+// A locale that is named but not installed still says how the terminal shows text.
+TEST_F(KeyWait, TerminalGetsTheEncodingOfItsLocale) {
+    const std::string text = kOpening + kNotFound + kPrompt;
+    const std::pair<std::string, bool> localeIsUtf8[] = {
+        {"C", false}, {"POSIX", false}, {"xx_XX.UTF-8", true}, {"xx_XX.utf8", true}};
+    for (const auto& [locale, utf8] : localeIsUtf8) {
+        SCOPED_TRACE(locale);
+        const std::string prompt = utf8 ? kPrompt : cp932ByIconv(kPrompt);
+        EXPECT_EQ(startAndAwaitWait(locale, prompt), onTerminal(utf8 ? text : cp932ByIconv(text)));
+        type("x");
+        EXPECT_EQ(awaitEnd().exitCode, 1);
+        closePty(child);
+    }
 }
 
 TEST_F(KeyWait, OnlyTheFirstKeyIsTaken) {

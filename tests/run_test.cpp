@@ -35,15 +35,7 @@ const std::string kChecksumError =
     "チェックサムをチェックします\n"
     "Error: チェックサムエラー, データが間違っています\n";
 
-const std::string kWriteFailed =
-    "ファイルを読み込みました\n"
-    "チェックサムをチェックします\n"
-    "チェックサムが正しいことを確認しました\n"
-    "データを変更します\n"
-    "チェックサムを再計算します\n"
-    "チェックサムが正しいことを確認しました\n"
-    "ファイル(ouput.sav)に出力します\n"
-    "Error: ファイルに出力できません (output.sav)\n";
+const std::string kWriteFailed = kUpToWriting + "Error: ファイルに出力できません (output.sav)\n";
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;

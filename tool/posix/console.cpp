@@ -5,9 +5,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "console.h"
@@ -87,7 +90,8 @@ struct termios rawSettings(struct termios settings) {
     // Bytes arrive one by one, unechoed, and Ctrl+C, Ctrl+Z, Ctrl+S, Ctrl+Q, Ctrl+V
     // and Enter reach the tool as the characters they are.
     settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR);
+    settings.c_iflag &=
+        ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT);
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
     return settings;
@@ -127,6 +131,28 @@ void readOneKey(int fd) {
     }
 }
 
+bool namesUtf8(std::string name) {
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
+}
+
+bool localeIsUtf8() {
+    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+        return namesUtf8(nl_langinfo(CODESET));
+    }
+    // A locale that is named but not installed here (ja_JP.UTF-8 on a minimal system)
+    // still tells how the terminal shows text.
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* name = std::getenv(variable);
+        if (name != nullptr && *name != '\0') {
+            return namesUtf8(name);
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void startConsole() {
@@ -134,10 +160,7 @@ void startConsole() {
     // A reader that went away must not kill the run: output failures are ignored.
     signal(SIGPIPE, SIG_IGN);
     gStdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
-    if (gStdoutIsTerminal && std::setlocale(LC_CTYPE, "") != nullptr) {
-        const std::string codeset = nl_langinfo(CODESET);
-        gTerminalIsUtf8 = codeset == "UTF-8" || codeset == "utf8";
-    }
+    gTerminalIsUtf8 = gStdoutIsTerminal && localeIsUtf8();
 }
 
 void printText(std::string_view utf8) {
