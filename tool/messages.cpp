@@ -26,7 +26,7 @@ constexpr std::array<std::string_view, MESSAGE_COUNT> kTexts = {
 
 }  // namespace
 
-std::string_view messageText(MessageId id) { return kTexts.at(id); }
+std::string_view messageText(MessageId id) { return kTexts[id]; }
 
 std::string messageWithLength(MessageId id, std::int64_t length) {
     std::string text(messageText(id));
