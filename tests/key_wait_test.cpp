@@ -11,7 +11,6 @@
 #include "child_process.h"
 #include "cp932.h"
 #include "expected_dialogue.h"
-#include "sample_image.h"
 #include "scratch_folder.h"
 #include "terminal_key_list.h"
 
@@ -96,11 +95,7 @@ protected:
         EXPECT_TRUE(sameSettings(child.initial, after));
     }
 
-    void placeValidSave() {
-        static SaveImage image;
-        fillSampleImage(image, 21);
-        writeImage(folder / "savedata.sav", image);
-    }
+    void placeValidSave() { writeSampleSave(folder.path(), 21); }
 };
 
 TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {

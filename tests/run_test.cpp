@@ -11,7 +11,6 @@
 #include "child_process.h"
 #include "cp932.h"
 #include "expected_dialogue.h"
-#include "sample_image.h"
 #include "scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -65,12 +64,7 @@ protected:
         EXPECT_EQ(namesIn(folder.path()), before);
     }
 
-    SaveImage& sampleSave(std::uint64_t seed) {
-        static SaveImage image;
-        fillSampleImage(image, seed);
-        writeImage(folder / "savedata.sav", image);
-        return image;
-    }
+    SaveImage& sampleSave(std::uint64_t seed) { return writeSampleSave(folder.path(), seed); }
 
     void writeSizedSave(std::uintmax_t length) {
         writeBytes(folder / "savedata.sav", "");

@@ -1,5 +1,7 @@
 #include "scratch_folder.h"
 
+#include "sample_image.h"
+
 #include <stdlib.h>
 
 #include <fstream>
@@ -34,4 +36,11 @@ std::string readBytes(const std::filesystem::path& file) {
 
 void writeImage(const std::filesystem::path& file, const SaveImage& image) {
     writeBytes(file, std::string(image.begin(), image.end()));
+}
+
+SaveImage& writeSampleSave(const std::filesystem::path& folder, std::uint64_t seed) {
+    static SaveImage image;
+    fillSampleImage(image, seed);
+    writeImage(folder / "savedata.sav", image);
+    return image;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -23,3 +24,7 @@ private:
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);
 void writeImage(const std::filesystem::path& file, const SaveImage& image);
+
+// Writes the synthetic valid save of that seed as the folder's "savedata.sav"; the
+// image returned stays valid until the next call.
+SaveImage& writeSampleSave(const std::filesystem::path& folder, std::uint64_t seed);

@@ -16,14 +16,13 @@
 #include "console.h"
 #include "shift_jis.h"
 #include "terminal_keys.h"
+#include "terminating_signals.h"
 
 namespace {
 
 // How long to wait for the next byte of a key before taking what came as the whole
 // key; it is what tells a lone Escape from the start of an escape sequence.
 constexpr int kKeyByteGapMs = 100;
-
-constexpr int kTerminatingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 
 bool gStdoutIsTerminal = false;
 bool gTerminalIsUtf8 = false;

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "files.h"
+#include "terminating_signals.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
     sigset_t terminating;
     sigset_t previousMask;
     sigemptyset(&terminating);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (const int signal : kTerminatingSignals) {
         sigaddset(&terminating, signal);
     }
     sigprocmask(SIG_BLOCK, &terminating, &previousMask);
