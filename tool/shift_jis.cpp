@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "unicode.h"
+
 namespace {
 
 struct KanjiCode {
@@ -35,32 +37,6 @@ std::uint16_t doubleByteCode(char32_t c) {
         }
     }
     return 0;
-}
-
-// Decodes one UTF-8 sequence at text[at], advancing at; malformed input yields U+FFFD.
-char32_t nextCodePoint(std::string_view text, std::size_t& at) {
-    const auto lead = static_cast<unsigned char>(text[at++]);
-    int trailing = 0;
-    char32_t c = lead;
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        trailing = 3;
-        c = lead & 0x07;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-        trailing = 2;
-        c = lead & 0x0F;
-    } else if (lead >= 0xC2 && lead < 0xE0) {
-        trailing = 1;
-        c = lead & 0x1F;
-    } else if (lead >= 0x80) {
-        return U'\uFFFD';
-    }
-    for (; trailing > 0; --trailing) {
-        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
-            return U'\uFFFD';
-        }
-        c = (c << 6) | (static_cast<unsigned char>(text[at++]) & 0x3F);
-    }
-    return c;
 }
 
 }  // namespace
