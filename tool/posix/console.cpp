@@ -175,6 +175,8 @@ void printText(std::string_view utf8) {
 }
 
 void readKeyPress() {
+    // Should a signal end the wait, a redirected dialogue is already out.
+    std::fflush(stdout);
     const int fd = consoleDevice();
     if (fd < 0 || tcgetattr(fd, &gSavedSettings) != 0) {
         return;

@@ -1,0 +1,156 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "console.h"
+#include "console_keys.h"
+#include "console_output_form.h"
+#include "shift_jis.h"
+#include "unicode.h"
+
+namespace {
+
+HANDLE gStdout = INVALID_HANDLE_VALUE;
+OutputForm gOutputForm = OutputForm::ShiftJisStream;
+
+// The console's input buffer, opened on the first wait and kept until the process ends.
+HANDLE gConsoleInput = INVALID_HANDLE_VALUE;
+bool gConsoleInputOpened = false;
+
+// What the control handler puts back; set before the handler is installed.
+DWORD gSavedMode = 0;
+
+// With processed input off, Ctrl+C is a key; but Ctrl+Break, closing the window and
+// logging off still end the process. The input buffer outlives it, shared with the
+// shell, so its mode goes back first. FALSE lets the system's own handler end the run.
+BOOL WINAPI restoreModeAndGoOn(DWORD) {
+    SetConsoleMode(gConsoleInput, gSavedMode);
+    return FALSE;
+}
+
+HANDLE consoleInput() {
+    if (!gConsoleInputOpened) {
+        gConsoleInputOpened = true;
+        // CONIN$, unlike standard input, is the console itself even when input is redirected.
+        gConsoleInput =
+            CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    return gConsoleInput;
+}
+
+ConsoleEvent eventOf(const INPUT_RECORD& record) {
+    ConsoleEvent event;
+    if (record.EventType == KEY_EVENT) {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        event.isKey = true;
+        event.keyDown = key.bKeyDown != FALSE;
+        event.virtualKey = key.wVirtualKeyCode;
+        event.character = static_cast<char16_t>(key.uChar.UnicodeChar);
+    }
+    return event;
+}
+
+// One record at a time, so that whatever follows the key (its own release
+// included) stays in the buffer for the shell.
+void readUntilKey(HANDLE input) {
+    for (;;) {
+        INPUT_RECORD record{};
+        DWORD count = 0;
+        if (!ReadConsoleInputW(input, &record, 1, &count) || count == 0) {
+            return;
+        }
+        if (endsKeyWait(eventOf(record))) {
+            return;
+        }
+    }
+}
+
+// A console shows line feeds as CR LF too, as a text stream would write them.
+template <typename Text>
+Text withCrLf(const Text& text) {
+    Text out;
+    out.reserve(text.size() + 16);
+    for (const auto c : text) {
+        if (c == '\n') {
+            out.push_back('\r');
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+// Straight to the console, not through the C library: a runtime may re-encode text
+// that it writes to a console. Bytes go out in the console's code page, UTF-16 as is.
+template <typename Text>
+void writeToConsole(const Text& text) {
+    const auto* next = text.data();
+    auto left = static_cast<DWORD>(text.size());
+    while (left > 0) {
+        DWORD written = 0;
+        BOOL wrote = FALSE;
+        if constexpr (sizeof *next == 1) {
+            wrote = WriteFile(gStdout, next, left, &written, nullptr);
+        } else {
+            wrote = WriteConsoleW(gStdout, next, left, &written, nullptr);
+        }
+        if (!wrote || written == 0) {
+            return;
+        }
+        next += written;
+        left -= written;
+    }
+}
+
+}  // namespace
+
+void startConsole() {
+    gStdout = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    const bool isConsole =
+        gStdout != nullptr && gStdout != INVALID_HANDLE_VALUE && GetConsoleMode(gStdout, &mode);
+    gOutputForm = chooseOutputForm(isConsole, isConsole ? GetConsoleOutputCP() : 0);
+}
+
+void printText(std::string_view utf8) {
+    switch (gOutputForm) {
+        case OutputForm::ShiftJisStream: {
+            // stdout is in text mode, so each line feed reaches the file as CR LF.
+            const std::string shiftJis = toShiftJis(utf8);
+            std::fwrite(shiftJis.data(), 1, shiftJis.size(), stdout);
+            break;
+        }
+        case OutputForm::ShiftJisConsole:
+            writeToConsole(withCrLf(toShiftJis(utf8)));
+            break;
+        case OutputForm::Utf16Console:
+            writeToConsole(withCrLf(toUtf16(utf8)));
+            break;
+    }
+}
+
+void readKeyPress() {
+    // Should the window be closed during the wait, a redirected dialogue is already out.
+    std::fflush(stdout);
+    const HANDLE input = consoleInput();
+    DWORD saved = 0;
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &saved)) {
+        return;
+    }
+    gSavedMode = saved;
+    SetConsoleCtrlHandler(restoreModeAndGoOn, TRUE);
+    // No line input, no echo, Ctrl+C as a key, and no virtual-terminal input: with it,
+    // a cursor key would arrive as several characters and its tail reach the shell.
+    // The input already pending is kept: a key pressed during the run ends the wait.
+    const DWORD raw =
+        saved & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT |
+                                    ENABLE_VIRTUAL_TERMINAL_INPUT);
+    const bool switched = SetConsoleMode(input, raw) != FALSE;
+    // Records come raw whatever the mode, so even a refused switch still waits for a key.
+    readUntilKey(input);
+    if (switched) {
+        SetConsoleMode(input, saved);
+    }
+    SetConsoleCtrlHandler(restoreModeAndGoOn, FALSE);
+}
