@@ -12,13 +12,15 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Only async-signal-safe calls between fork and exec, apart from setenv, which is
-// safe here because the test process has a single thread.
+// Only async-signal-safe calls between fork and exec, apart from setenv and the
+// argument list's allocation, which are safe here because the test process has a
+// single thread.
 [[noreturn]] void becomeTool(const ChildSetup& setup) {
     if (chdir(setup.folder.c_str()) != 0) {
         _exit(120);
@@ -32,7 +34,12 @@ using Clock = std::chrono::steady_clock;
     setrlimit(RLIMIT_CORE, &noCore);
     signal(SIGXFSZ, setup.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL);
     signal(SIGPIPE, SIG_DFL);
-    execl(KOVALT_PATH, "kovalt", "ignored-argument", static_cast<char*>(nullptr));
+    std::vector<char*> arguments;
+    for (const std::string& argument : setup.command) {
+        arguments.push_back(const_cast<char*>(argument.c_str()));
+    }
+    arguments.push_back(nullptr);
+    execv(arguments[0], arguments.data());
     _exit(121);
 }
 
@@ -52,9 +59,17 @@ int millisecondsLeft(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+ChildSetup withCommand(ChildSetup setup) {
+    if (setup.command.empty()) {
+        setup.command = {KOVALT_PATH, "ignored-argument"};
+    }
+    return setup;
+}
+
 }  // namespace
 
-DetachedRun runDetached(const ChildSetup& setup) {
+DetachedRun runDetached(const ChildSetup& given) {
+    const ChildSetup setup = withCommand(given);
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe");
@@ -81,7 +96,8 @@ DetachedRun runDetached(const ChildSetup& setup) {
     return run;
 }
 
-PtyChild startInPty(const ChildSetup& setup) {
+PtyChild startInPty(const ChildSetup& given) {
+    const ChildSetup setup = withCommand(given);
     PtyChild child;
     child.master = posix_openpt(O_RDWR | O_NOCTTY);
     if (child.master < 0 || grantpt(child.master) != 0 || unlockpt(child.master) != 0) {
@@ -147,8 +163,10 @@ ChildEnd waitForEnd(pid_t pid, int timeoutMs) {
 
 bool stillRunningAfter(pid_t pid, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-    int status = 0;
-    return waitpid(pid, &status, WNOHANG) == 0;
+    // WNOWAIT leaves an ended child to waitForEnd, which reports how it ended.
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
 }
 
 void closePty(PtyChild& child) {

@@ -14,6 +14,8 @@
 
 struct ChildSetup {
     std::filesystem::path folder;
+    // Program and arguments; when empty, the native tool with one argument it ignores.
+    std::vector<std::string> command;
     std::vector<std::pair<std::string, std::string>> environment;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     bool ignoreFileSizeSignal = false;

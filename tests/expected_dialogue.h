@@ -23,3 +23,15 @@ inline const std::string kUpToWriting =
     "ファイル(ouput.sav)に出力します\n";
 
 inline const std::string kCompleteRun = kUpToWriting + "終了しました\n";
+
+// Each line feed as CR LF: what a terminal shows, and what a Windows text stream writes.
+inline std::string withCrLf(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}

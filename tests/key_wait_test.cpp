@@ -16,18 +16,6 @@
 
 namespace {
 
-// A terminal turns each line feed into CR LF on the way out.
-std::string onTerminal(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
-}
-
 class KeyWait : public testing::Test {
 protected:
     ScratchFolder folder;
@@ -51,7 +39,7 @@ protected:
     std::string startAndAwaitWait(const std::string& locale = "C.UTF-8",
                                   const std::string& prompt = kPrompt) {
         start(locale);
-        const std::string shown = readUntil(child.master, onTerminal(prompt), 5000);
+        const std::string shown = readUntil(child.master, withCrLf(prompt), 5000);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         termios now{};
         while (tcgetattr(child.slave, &now) == 0 && (now.c_lflag & ICANON) != 0 &&
@@ -115,7 +103,7 @@ TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {
 TEST_F(KeyWait, BlocksUntilAKeyAndEndsWithTheRunsStatus) {
     placeValidSave();
     const std::string shown = startAndAwaitWait();
-    EXPECT_EQ(shown, onTerminal(kOpening + kCompleteRun + kPrompt));
+    EXPECT_EQ(shown, withCrLf(kOpening + kCompleteRun + kPrompt));
     EXPECT_TRUE(stillRunningAfter(child.pid, 300));
     type("x");
     EXPECT_EQ(awaitEnd().exitCode, 0);
@@ -130,7 +118,7 @@ TEST_F(KeyWait, TerminalGetsTheEncodingOfItsLocale) {
     for (const auto& [locale, utf8] : localeIsUtf8) {
         SCOPED_TRACE(locale);
         const std::string prompt = utf8 ? kPrompt : cp932ByIconv(kPrompt);
-        EXPECT_EQ(startAndAwaitWait(locale, prompt), onTerminal(utf8 ? text : cp932ByIconv(text)));
+        EXPECT_EQ(startAndAwaitWait(locale, prompt), withCrLf(utf8 ? text : cp932ByIconv(text)));
         type("x");
         EXPECT_EQ(awaitEnd().exitCode, 1);
         closePty(child);

@@ -1,4 +1,5 @@
-// The built tool, end to end, with no terminal: exact output bytes, exit status and files.
+// The built tool, end to end, with no terminal: exact output bytes, exit status and
+// files. The same runs go to the native build and to Kovalt.exe under Wine.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,14 +13,11 @@
 #include "cp932.h"
 #include "expected_dialogue.h"
 #include "scratch_folder.h"
+#include "wine.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string dialogue(const std::string& middle) {
-    return cp932ByIconv(kOpening + middle + kPrompt);
-}
 
 std::string wrongSize(const std::string& length) {
     return "Error: ファイルサイズが違います (" + length + ")\n";
@@ -44,15 +42,29 @@ std::set<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-class ToolRun : public testing::Test {
+enum class Build { Native, Windows };
+
+class ToolRunBase : public testing::Test {
 protected:
     ScratchFolder folder;
 
+    virtual Build build() const { return Build::Native; }
+
+    // With no console the Windows build's key wait ends at once, as the native one's does.
     DetachedRun run(ChildSetup setup = {}) {
         setup.folder = folder.path();
+        if (build() == Build::Windows) {
+            setup = underWine(setup);
+        }
         DetachedRun result = runDetached(setup);
         EXPECT_FALSE(result.end.timedOut);
         return result;
+    }
+
+    // Shift_JIS, and on Windows a text stream's CR LF line ends.
+    std::string dialogue(const std::string& middle) const {
+        const std::string bytes = cp932ByIconv(kOpening + middle + kPrompt);
+        return build() == Build::Windows ? withCrLf(bytes) : bytes;
     }
 
     // The run failed with this message; the folder holds what it held before.
@@ -72,13 +84,34 @@ protected:
     }
 };
 
-TEST_F(ToolRun, MissingOrUnopenableInputIsNotFound) {
+class ToolRun : public ToolRunBase, public testing::WithParamInterface<Build> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Build::Windows) {
+            requireWine();
+        }
+    }
+
+    Build build() const override { return GetParam(); }
+};
+
+std::string buildName(const testing::TestParamInfo<Build>& info) {
+    return info.param == Build::Windows ? "KovaltExe" : "kovalt";
+}
+
+INSTANTIATE_TEST_SUITE_P(Native, ToolRun, testing::Values(Build::Native), buildName);
+INSTANTIATE_TEST_SUITE_P(Wine, ToolRun, testing::Values(Build::Windows), buildName);
+
+// What only a POSIX system can stage: sockets, FIFOs, devices, resource limits, pipes.
+using NativeToolRun = ToolRunBase;
+
+TEST_P(ToolRun, MissingOrUnopenableInputIsNotFound) {
     expectRefused(kNotFound);
     fs::create_directory(folder / "savedata.sav");
     expectRefused(kNotFound);
 }
 
-TEST_F(ToolRun, SocketCannotBeOpenedSoIsNotFound) {
+TEST_F(NativeToolRun, SocketCannotBeOpenedSoIsNotFound) {
     const int server = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -90,14 +123,14 @@ TEST_F(ToolRun, SocketCannotBeOpenedSoIsNotFound) {
     close(server);
 }
 
-TEST_F(ToolRun, WrongSizesAreRefusedWithTheirLength) {
+TEST_P(ToolRun, WrongSizesAreRefusedWithTheirLength) {
     for (const std::uintmax_t length : {0u, 1u, 262143u}) {
         writeSizedSave(length);
         expectRefused(wrongSize(std::to_string(length)));
     }
 }
 
-TEST_F(ToolRun, LongerInputsAreTooLargeWithTheirFullLength) {
+TEST_P(ToolRun, LongerInputsAreTooLargeWithTheirFullLength) {
     // Sparse files: 2 GiB and 4 GiB + 1 do not fit 32 bits, so a truncated count would show.
     for (const std::uintmax_t length : {262145ull, 2147483648ull, 4294967297ull}) {
         writeSizedSave(length);
@@ -105,7 +138,7 @@ TEST_F(ToolRun, LongerInputsAreTooLargeWithTheirFullLength) {
     }
 }
 
-TEST_F(ToolRun, FifoAndDeviceHaveNoMeasurableLength) {
+TEST_F(NativeToolRun, FifoAndDeviceHaveNoMeasurableLength) {
     ASSERT_EQ(mkfifo((folder / "savedata.sav").c_str(), 0600), 0);
     expectRefused(wrongSize("-1"));
     fs::remove(folder / "savedata.sav");
@@ -113,7 +146,7 @@ TEST_F(ToolRun, FifoAndDeviceHaveNoMeasurableLength) {
     expectRefused(wrongSize("-1"));
 }
 
-TEST_F(ToolRun, InvalidCopyLeavesAnOlderOutputAlone) {
+TEST_P(ToolRun, InvalidCopyLeavesAnOlderOutputAlone) {
     for (const std::size_t spoiled : {std::size_t{100}, kCopySize + 100}) {
         SaveImage& image = sampleSave(3);
         image[spoiled] ^= 0x01;
@@ -124,7 +157,7 @@ TEST_F(ToolRun, InvalidCopyLeavesAnOlderOutputAlone) {
     }
 }
 
-TEST_F(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
+TEST_P(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
     const SaveImage& input = sampleSave(5);
     const std::string original(input.begin(), input.end());
     writeBytes(folder / "output.sav", std::string(300000, 'x'));  // longer than the image
@@ -155,7 +188,7 @@ TEST_F(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
     }
 }
 
-TEST_F(ToolRun, OutputThatIsAFolderCannotBeReplaced) {
+TEST_P(ToolRun, OutputThatIsAFolderCannotBeReplaced) {
     sampleSave(8);
     fs::create_directory(folder / "output.sav");
     writeBytes(folder / "output.sav" / "keep", "kept");
@@ -167,7 +200,7 @@ TEST_F(ToolRun, OutputThatIsAFolderCannotBeReplaced) {
 }
 
 // A file size limit cuts the write short, whether the limit's signal is ignored or not.
-TEST_F(ToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
+TEST_F(NativeToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
     sampleSave(9);
     for (const bool ignoreSignal : {true, false}) {
         writeBytes(folder / "output.sav", "an older result");
@@ -183,7 +216,7 @@ TEST_F(ToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
     }
 }
 
-TEST_F(ToolRun, LostStdoutReaderDoesNotStopTheRun) {
+TEST_F(NativeToolRun, LostStdoutReaderDoesNotStopTheRun) {
     sampleSave(10);
     ChildSetup setup;
     setup.stdoutReaderGone = true;

@@ -1,0 +1,91 @@
+// Kovalt.exe under Wine in a pseudo-terminal, where Wine gives it a console: the
+// dialogue on screen in either console encoding, and a key wait that really waits.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "child_process.h"
+#include "expected_dialogue.h"
+#include "scratch_folder.h"
+#include "wine.h"
+
+namespace {
+
+// Wine starts, in a fresh prefix, slowly.
+constexpr int kStartMs = 30000;
+
+// The prompt's own words: Wine draws its console with escape sequences around them.
+const std::string kPromptWords = "何かキーを押して下さい";
+
+class WineConsole : public testing::Test {
+protected:
+    ScratchFolder folder;
+    PtyChild child;
+
+    void SetUp() override { requireWine(); }
+
+    void TearDown() override {
+        if (child.pid > 0) {
+            waitForEnd(child.pid, 0);
+        }
+        closePty(child);
+    }
+
+    // Returns what the console showed up to the prompt. Wine writes the console to the
+    // terminal in the terminal's own encoding, here UTF-8.
+    std::string startAndAwaitPrompt(ChildSetup setup) {
+        setup.folder = folder.path();
+        setup.environment.push_back({"LC_ALL", "C.UTF-8"});
+        child = startInPty(setup);
+        return readUntil(child.master, kPromptWords, kStartMs);
+    }
+
+    ChildEnd typeAndAwaitEnd(const std::string& key) {
+        EXPECT_EQ(write(child.master, key.data(), key.size()), static_cast<ssize_t>(key.size()));
+        const ChildEnd end = waitForEnd(child.pid, 10000);
+        child.pid = -1;
+        return end;
+    }
+};
+
+void expectShown(const std::string& shown, const std::string& dialogue) {
+    std::size_t from = 0;
+    for (std::size_t end = dialogue.find('\n'); end != std::string::npos;
+         from = end + 1, end = dialogue.find('\n', from)) {
+        const std::string line = dialogue.substr(from, end - from);
+        EXPECT_NE(shown.find(line), std::string::npos) << "not shown: " << line;
+    }
+}
+
+// Wine's console shows code page 437 here: the texts go out as UTF-16.
+TEST_F(WineConsole, WaitBlocksUntilALetterThenEndsWithTheRunsStatus) {
+    writeSampleSave(folder.path(), 31);
+    const std::string shown = startAndAwaitPrompt(underWine({}));
+    expectShown(shown, kOpening + kCompleteRun + kPrompt);
+    EXPECT_TRUE(std::filesystem::exists(folder / "output.sav"));
+    EXPECT_TRUE(stillRunningAfter(child.pid, 1000)) << "the wait did not wait for a key";
+    EXPECT_EQ(typeAndAwaitEnd("x").exitCode, 0);
+}
+
+// Wine hands Escape over without its character, and a cursor or function key as one
+// key event that carries none.
+TEST_F(WineConsole, CursorFunctionAndEscapeKeysEndTheWait) {
+    for (const std::string key : {"\x1b[A", "\x1bOP", "\x1b"}) {
+        SCOPED_TRACE(testing::PrintToString(key));
+        startAndAwaitPrompt(underWine({}));
+        EXPECT_TRUE(stillRunningAfter(child.pid, 300)) << "the wait did not wait for a key";
+        EXPECT_EQ(typeAndAwaitEnd(key).exitCode, 1);
+        closePty(child);
+    }
+}
+
+// A console set to code page 932 takes the Shift_JIS bytes themselves.
+TEST_F(WineConsole, CodePage932ConsoleShowsTheShiftJisTexts) {
+    const std::string shown = startAndAwaitPrompt(underWineFromCodePage932({}));
+    expectShown(shown, kOpening + kNotFound + kPrompt);
+    EXPECT_TRUE(stillRunningAfter(child.pid, 500)) << "the wait did not wait for a key";
+    EXPECT_EQ(typeAndAwaitEnd("q").exitCode, 1);
+}
+
+}  // namespace
