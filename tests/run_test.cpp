@@ -44,6 +44,10 @@ std::set<std::string> namesIn(const fs::path& folder) {
 
 enum class Build { Native, Windows };
 
+void PrintTo(Build build, std::ostream* out) {
+    *out << (build == Build::Windows ? "Kovalt.exe under Wine" : "the native tool");
+}
+
 class ToolRunBase : public testing::Test {
 protected:
     ScratchFolder folder;
