@@ -2,25 +2,11 @@
 
 #include <cstddef>
 
+#include "unicode.h"
+
 namespace {
 
 constexpr unsigned char kEscape = 0x1B;
-
-// Bytes taken by the UTF-8 character that this byte starts; 1 for anything else.
-std::size_t utf8Length(unsigned char lead) {
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return 2;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return 4;
-    }
-    return 1;
-}
-
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The bytes after ESC [ or ESC O: parameters (0x30-0x3F) and intermediates
 // (0x20-0x2F) until a final byte; anything else cannot belong and ends it too.
@@ -42,7 +28,7 @@ bool isWholeKey(std::span<const unsigned char> bytes) {
     if (bytes[0] != kEscape) {
         // A character, perhaps several UTF-8 bytes; a byte that cannot continue it ends it early.
         return bytes.size() >= utf8Length(bytes[0]) ||
-               (bytes.size() > 1 && !isContinuation(bytes.back()));
+               (bytes.size() > 1 && !isUtf8Continuation(bytes.back()));
     }
     if (bytes.size() == 1) {
         return false;
