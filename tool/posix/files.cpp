@@ -3,16 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
-#include <cstdio>
+#include <string>
 
 #include "files.h"
+#include "temporary_name.h"
 #include "terminating_signals.h"
 
 namespace {
-
-using TemporaryName = std::array<char, 64>;
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
 
@@ -32,12 +30,11 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 
 // Creates a new file beside the target under a name no user file has: O_EXCL
 // refuses to open anything that already exists, so nothing is ever clobbered.
-int createTemporary(const char* name, TemporaryName& temporary) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::snprintf(temporary.data(), temporary.size(), ".%s.%ld-%d.tmp", name,
-                      static_cast<long>(getpid()), attempt);
+int createTemporary(const char* name, std::string& temporary) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        temporary = temporaryName(name, static_cast<unsigned long>(getpid()), attempt);
         const int fd =
-            open(temporary.data(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -56,15 +53,15 @@ void syncCurrentFolder() {
 }
 
 bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
-    TemporaryName temporaryName{};
-    const int fd = createTemporary(name, temporaryName);
+    std::string temporary;
+    const int fd = createTemporary(name, temporary);
     if (fd < 0) {
         return false;
     }
     bool written = writeAll(fd, bytes) && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || rename(temporaryName.data(), name) != 0) {
-        unlink(temporaryName.data());
+    if (!written || rename(temporary.c_str(), name) != 0) {
+        unlink(temporary.c_str());
         return false;
     }
     syncCurrentFolder();

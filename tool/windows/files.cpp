@@ -1,10 +1,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 
 #include "files.h"
+#include "temporary_name.h"
 
 namespace {
 
@@ -39,11 +39,8 @@ bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
 // Creates a new file beside the target under a name no user file has: CREATE_NEW
 // refuses anything that already exists, so nothing is ever clobbered.
 HANDLE createTemporary(const char* name, std::wstring& temporary) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char narrow[64];
-        std::snprintf(narrow, sizeof narrow, ".%s.%lu-%d.tmp", name, GetCurrentProcessId(),
-                      attempt);
-        temporary = wide(narrow);
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        temporary = wide(temporaryName(name, GetCurrentProcessId(), attempt));
         const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
