@@ -24,11 +24,14 @@ HANDLE handleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 // The tool's file names are plain ASCII.
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
+// One ReadFile or WriteFile call moves at most a DWORD's worth of bytes.
+DWORD chunkOf(std::size_t left) { return left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left); }
+
 bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        const DWORD chunk = bytes.size() > MAXDWORD ? MAXDWORD : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(file, bytes.data(), chunkOf(bytes.size()), &written, nullptr) ||
+            written == 0) {
             return false;
         }
         bytes = bytes.subspan(written);
@@ -89,10 +92,9 @@ std::int64_t fileLength(FileHandle file) {
 std::size_t readUpTo(FileHandle file, std::span<std::uint8_t> buffer) {
     std::size_t total = 0;
     while (total < buffer.size()) {
-        const std::size_t wanted = buffer.size() - total;
         DWORD got = 0;
-        if (!ReadFile(handleOf(file), buffer.data() + total,
-                      wanted > MAXDWORD ? MAXDWORD : static_cast<DWORD>(wanted), &got, nullptr) ||
+        if (!ReadFile(handleOf(file), buffer.data() + total, chunkOf(buffer.size() - total), &got,
+                      nullptr) ||
             got == 0) {
             break;
         }
