@@ -179,6 +179,14 @@ void closePty(PtyChild& child) {
     child.master = child.slave = -1;
 }
 
+void endPtyChild(PtyChild& child) {
+    if (child.pid > 0) {
+        waitForEnd(child.pid, 0);
+        child.pid = -1;
+    }
+    closePty(child);
+}
+
 bool sameSettings(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&

@@ -61,4 +61,7 @@ bool stillRunningAfter(pid_t pid, int timeoutMs);
 
 void closePty(PtyChild& child);
 
+// Kills the child if it still runs, reaps it and closes its terminal: a test's clean-up.
+void endPtyChild(PtyChild& child);
+
 bool sameSettings(const termios& a, const termios& b);

@@ -21,12 +21,7 @@ protected:
     ScratchFolder folder;
     PtyChild child;
 
-    void TearDown() override {
-        if (child.pid > 0) {
-            waitForEnd(child.pid, 0);
-        }
-        closePty(child);
-    }
+    void TearDown() override { endPtyChild(child); }
 
     void start(const std::string& locale = "C.UTF-8") {
         ChildSetup setup;

@@ -25,12 +25,7 @@ protected:
 
     void SetUp() override { requireWine(); }
 
-    void TearDown() override {
-        if (child.pid > 0) {
-            waitForEnd(child.pid, 0);
-        }
-        closePty(child);
-    }
+    void TearDown() override { endPtyChild(child); }
 
     // Returns what the console showed up to the prompt. Wine writes the console to the
     // terminal in the terminal's own encoding, here UTF-8.
