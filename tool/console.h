@@ -7,10 +7,11 @@
 // Readies standard output and the process's signal dispositions; call once, first.
 void startConsole();
 
-// Writes one catalogue text, given in UTF-8, in the encoding the console needs, and
-// flushes it when standard output is a terminal.
+// Writes one catalogue text, given in UTF-8, to standard output in the encoding the
+// console needs, and flushes it.
 void printText(std::string_view utf8);
 
 // Blocks until one key is pressed on the console device itself, leaving the device's
-// settings as they were. Returns at once when there is no console to read.
-void readKeyPress();
+// settings as they were. Returns at once when there is no console to read. When
+// standard output does not reach the console, the prompt is shown there too.
+void readKeyPress(std::string_view prompt);

@@ -42,7 +42,7 @@ bool checkCopies(const SaveImage& image) {
 
 void waitForKey() {
     say(MSG_PRESS_ANY_KEY);
-    readKeyPress();
+    readKeyPress(messageText(MSG_PRESS_ANY_KEY));
 }
 
 int runTool() {

@@ -21,14 +21,17 @@ bool isWholeSequenceBody(std::span<const unsigned char> body) {
 
 }  // namespace
 
-bool isWholeKey(std::span<const unsigned char> bytes) {
+bool utf8CharacterIncomplete(std::span<const unsigned char> bytes) {
+    return bytes.size() < utf8Length(bytes[0]) &&
+           (bytes.size() == 1 || isUtf8Continuation(bytes.back()));
+}
+
+bool isWholeKey(std::span<const unsigned char> bytes, CharacterIncomplete characterIncomplete) {
     if (bytes.empty()) {
         return false;
     }
     if (bytes[0] != kEscape) {
-        // A character, perhaps several UTF-8 bytes; a byte that cannot continue it ends it early.
-        return bytes.size() >= utf8Length(bytes[0]) ||
-               (bytes.size() > 1 && !isUtf8Continuation(bytes.back()));
+        return !characterIncomplete(bytes);
     }
     if (bytes.size() == 1) {
         return false;
@@ -46,6 +49,6 @@ bool isWholeKey(std::span<const unsigned char> bytes) {
             return isWholeSequenceBody(bytes.subspan(2));
         default:
             // Alt held with a key: ESC, then that key's own bytes.
-            return isWholeKey(bytes.subspan(1));
+            return isWholeKey(bytes.subspan(1), characterIncomplete);
     }
 }

@@ -1,22 +1,17 @@
 #include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
-#include <cstdlib>
-#include <iterator>
 #include <string>
 
 #include "console.h"
+#include "raw_mode.h"
 #include "shift_jis.h"
 #include "terminal_keys.h"
-#include "terminating_signals.h"
+#include "terminal_locale.h"
 
 namespace {
 
@@ -25,16 +20,10 @@ namespace {
 constexpr int kKeyByteGapMs = 100;
 
 bool gStdoutIsTerminal = false;
-bool gTerminalIsUtf8 = false;
 
 // The console device, opened on the first wait and kept until the process ends.
 int gConsole = -1;
 bool gConsoleOpened = false;
-
-// What the signal handler puts back; set before the handler is installed.
-struct termios gSavedSettings {};
-
-struct sigaction gPreviousActions[std::size(kTerminatingSignals)]{};
 
 void keepStandardDescriptorsOpen() {
     // Were 0, 1 or 2 closed, files opened later would take their numbers and stray
@@ -52,48 +41,6 @@ int consoleDevice() {
         gConsole = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     return gConsole;
-}
-
-extern "C" void restoreAndDie(int signal) {
-    tcsetattr(gConsole, TCSANOW, &gSavedSettings);
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigaction(signal, &standard, nullptr);
-    // Still blocked inside this handler: delivered, and fatal, as soon as it returns.
-    raise(signal);
-}
-
-void catchTerminatingSignals() {
-    struct sigaction restore {};
-    restore.sa_handler = restoreAndDie;
-    sigemptyset(&restore.sa_mask);
-    for (const int signal : kTerminatingSignals) {
-        sigaddset(&restore.sa_mask, signal);
-    }
-    for (std::size_t i = 0; i < std::size(kTerminatingSignals); ++i) {
-        sigaction(kTerminatingSignals[i], nullptr, &gPreviousActions[i]);
-        // A signal the parent chose to ignore stays ignored.
-        if (gPreviousActions[i].sa_handler != SIG_IGN) {
-            sigaction(kTerminatingSignals[i], &restore, nullptr);
-        }
-    }
-}
-
-void releaseTerminatingSignals() {
-    for (std::size_t i = 0; i < std::size(kTerminatingSignals); ++i) {
-        sigaction(kTerminatingSignals[i], &gPreviousActions[i], nullptr);
-    }
-}
-
-struct termios rawSettings(struct termios settings) {
-    // Bytes arrive one by one, unechoed, and Ctrl+C, Ctrl+Z, Ctrl+S, Ctrl+Q, Ctrl+V
-    // and Enter reach the tool as the characters they are.
-    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
-    settings.c_iflag &=
-        ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT);
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-    return settings;
 }
 
 bool readByte(int fd, unsigned char& byte) {
@@ -116,13 +63,14 @@ bool nextByteArrives(int fd) {
 // Reads exactly one key, all of its bytes, so that none is left over for the shell;
 // keys typed after it stay unread.
 void readOneKey(int fd) {
+    const CharacterIncomplete characterIncomplete = terminalCharacterRule();
     unsigned char key[32];
     std::size_t count = 0;
     if (!readByte(fd, key[count])) {
         return;
     }
     ++count;
-    while (count < sizeof key && !isWholeKey({key, count})) {
+    while (count < sizeof key && !isWholeKey({key, count}, characterIncomplete)) {
         if (!nextByteArrives(fd) || !readByte(fd, key[count])) {
             return;
         }
@@ -130,26 +78,18 @@ void readOneKey(int fd) {
     }
 }
 
-bool namesUtf8(std::string name) {
-    for (char& c : name) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
-}
-
-bool localeIsUtf8() {
-    if (std::setlocale(LC_CTYPE, "") != nullptr) {
-        return namesUtf8(nl_langinfo(CODESET));
-    }
-    // A locale that is named but not installed here (ja_JP.UTF-8 on a minimal system)
-    // still tells how the terminal shows text.
-    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const char* name = std::getenv(variable);
-        if (name != nullptr && *name != '\0') {
-            return namesUtf8(name);
+void writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
         }
+        if (written <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(written);
     }
-    return false;
 }
 
 }  // namespace
@@ -159,35 +99,26 @@ void startConsole() {
     // A reader that went away must not kill the run: output failures are ignored.
     signal(SIGPIPE, SIG_IGN);
     gStdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
-    gTerminalIsUtf8 = gStdoutIsTerminal && localeIsUtf8();
 }
 
 void printText(std::string_view utf8) {
-    if (gTerminalIsUtf8) {
-        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    } else {
-        const std::string shiftJis = toShiftJis(utf8);
-        std::fwrite(shiftJis.data(), 1, shiftJis.size(), stdout);
-    }
-    if (gStdoutIsTerminal) {
-        std::fflush(stdout);
-    }
+    const std::string bytes = gStdoutIsTerminal ? forTerminal(utf8) : toShiftJis(utf8);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    // Each message at once, so that a log shows how far a run got, whatever ends it.
+    std::fflush(stdout);
 }
 
-void readKeyPress() {
-    // Should a signal end the wait, a redirected dialogue is already out.
-    std::fflush(stdout);
+void readKeyPress(std::string_view prompt) {
     const int fd = consoleDevice();
-    if (fd < 0 || tcgetattr(fd, &gSavedSettings) != 0) {
+    if (fd < 0 || isatty(fd) != 1) {
         return;
     }
-    // The handlers go in first, so no moment in raw mode is left uncovered. TCSANOW,
-    // not TCSAFLUSH: keys pressed while the tool worked are kept and end the wait.
-    catchTerminatingSignals();
-    const struct termios raw = rawSettings(gSavedSettings);
-    if (tcsetattr(fd, TCSANOW, &raw) == 0) {
-        readOneKey(fd);
-        tcsetattr(fd, TCSANOW, &gSavedSettings);
+    // With standard output in a file, the prompt shows on the terminal all the same.
+    if (!gStdoutIsTerminal) {
+        writeAll(fd, forTerminal(prompt));
     }
-    releaseTerminatingSignals();
+    if (enterRawMode(fd)) {
+        readOneKey(fd);
+        leaveRawMode();
+    }
 }

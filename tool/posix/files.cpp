@@ -111,12 +111,8 @@ void closeFile(FileHandle file) { close(descriptor(file)); }
 bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
     // A termination signal waits until the new file is either in place or removed,
     // and a file size limit fails the write instead of killing the process.
-    sigset_t terminating;
+    const sigset_t terminating = terminatingSignals();
     sigset_t previousMask;
-    sigemptyset(&terminating);
-    for (const int signal : kTerminatingSignals) {
-        sigaddset(&terminating, signal);
-    }
     sigprocmask(SIG_BLOCK, &terminating, &previousMask);
     struct sigaction ignore {};
     struct sigaction previousSizeAction {};

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "console.h"
 #include "console_keys.h"
@@ -84,16 +85,16 @@ Text withCrLf(const Text& text) {
 // Straight to the console, not through the C library: a runtime may re-encode text
 // that it writes to a console. Bytes go out in the console's code page, UTF-16 as is.
 template <typename Text>
-void writeToConsole(const Text& text) {
+void writeToConsole(HANDLE console, const Text& text) {
     const auto* next = text.data();
     auto left = static_cast<DWORD>(text.size());
     while (left > 0) {
         DWORD written = 0;
         BOOL wrote = FALSE;
         if constexpr (sizeof *next == 1) {
-            wrote = WriteFile(gStdout, next, left, &written, nullptr);
+            wrote = WriteFile(console, next, left, &written, nullptr);
         } else {
-            wrote = WriteConsoleW(gStdout, next, left, &written, nullptr);
+            wrote = WriteConsoleW(console, next, left, &written, nullptr);
         }
         if (!wrote || written == 0) {
             return;
@@ -101,6 +102,27 @@ void writeToConsole(const Text& text) {
         next += written;
         left -= written;
     }
+}
+
+// A console shows either code page 932's bytes or, through the wide API, any text.
+void showText(HANDLE console, OutputForm form, std::string_view utf8) {
+    if (form == OutputForm::ShiftJisConsole) {
+        writeToConsole(console, withCrLf(toShiftJis(utf8)));
+    } else {
+        writeToConsole(console, withCrLf(toUtf16(utf8)));
+    }
+}
+
+// With standard output in a file, the prompt shows on the console all the same.
+void showOnConsole(std::string_view prompt) {
+    const HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    showText(console, chooseOutputForm(true, GetConsoleOutputCP()), prompt);
+    CloseHandle(console);
 }
 
 }  // namespace
@@ -114,29 +136,25 @@ void startConsole() {
 }
 
 void printText(std::string_view utf8) {
-    switch (gOutputForm) {
-        case OutputForm::ShiftJisStream: {
-            // stdout is in text mode, so each line feed reaches the file as CR LF.
-            const std::string shiftJis = toShiftJis(utf8);
-            std::fwrite(shiftJis.data(), 1, shiftJis.size(), stdout);
-            break;
-        }
-        case OutputForm::ShiftJisConsole:
-            writeToConsole(withCrLf(toShiftJis(utf8)));
-            break;
-        case OutputForm::Utf16Console:
-            writeToConsole(withCrLf(toUtf16(utf8)));
-            break;
+    if (gOutputForm != OutputForm::ShiftJisStream) {
+        showText(gStdout, gOutputForm, utf8);
+        return;
     }
+    // stdout is in text mode, so each line feed reaches the file as CR LF. Each message
+    // goes out at once, so that a log shows how far a run got, whatever ends it.
+    const std::string shiftJis = toShiftJis(utf8);
+    std::fwrite(shiftJis.data(), 1, shiftJis.size(), stdout);
+    std::fflush(stdout);
 }
 
-void readKeyPress() {
-    // Should the window be closed during the wait, a redirected dialogue is already out.
-    std::fflush(stdout);
+void readKeyPress(std::string_view prompt) {
     const HANDLE input = consoleInput();
     DWORD saved = 0;
     if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &saved)) {
         return;
+    }
+    if (gOutputForm == OutputForm::ShiftJisStream) {
+        showOnConsole(prompt);
     }
     gSavedMode = saved;
     SetConsoleCtrlHandler(restoreModeAndGoOn, TRUE);
