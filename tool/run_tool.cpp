@@ -73,7 +73,7 @@ int runTool() {
     }
 
     say(MSG_WRITING);
-    if (!writeOutputFile(image)) {
+    if (!writeOutputFile(image, loaded.input)) {
         say(MSG_WRITE_FAILED);
         return fail();
     }

@@ -1,12 +1,16 @@
 #include "save_file.h"
 
-#include "files.h"
+#include <algorithm>
 
 namespace {
 
 constexpr const char* kInputName = "savedata.sav";
 constexpr const char* kOutputName = "output.sav";
 constexpr auto kImageLength = static_cast<std::int64_t>(kSaveImageSize);
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.known && b.known && a.device == b.device && a.file == b.file;
+}
 
 }  // namespace
 
@@ -22,12 +26,27 @@ LoadOutcome loadSaveFile(SaveImage& image) {
     }
     image.fill(0xFF);
     const std::size_t delivered = readUpTo(file, image);
+    // A save that changed length after it was measured is not the save that was measured.
+    std::uint8_t beyond = 0;
+    const bool grew = delivered == kSaveImageSize && readUpTo(file, {&beyond, 1}) == 1;
+    const std::int64_t grownTo = grew ? std::max(fileLength(file), kImageLength + 1) : 0;
+    const FileIdentity input = identityOf(file);
     closeFile(file);
-    // A file that shrank after it was measured must not pass for a whole save.
+    if (grew) {
+        return {LoadKind::TooLarge, grownTo};
+    }
     if (delivered != kSaveImageSize) {
         return {LoadKind::WrongSize, static_cast<std::int64_t>(delivered)};
     }
-    return {LoadKind::Loaded, length};
+    return {LoadKind::Loaded, length, input};
 }
 
-bool writeOutputFile(const SaveImage& image) { return replaceFile(kOutputName, image); }
+bool writeOutputFile(const SaveImage& image, const FileIdentity& input) {
+    // A save that is output.sav under another name, through a symbolic link, would go
+    // with the old output.sav; with a second link it would live on under that one.
+    const FileIdentity output = identityOfName(kOutputName);
+    if (sameFile(input, output) && output.links < 2) {
+        return false;
+    }
+    return replaceFile(kOutputName, image);
+}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "files.h"
 #include "save_image.h"
 
 enum class LoadKind { Loaded, NotFound, TooLarge, WrongSize };
@@ -10,6 +11,8 @@ struct LoadOutcome {
     LoadKind kind;
     // The input's length for TooLarge and WrongSize; -1 when it could not be measured.
     std::int64_t length;
+    // For Loaded: the file that was read.
+    FileIdentity input{};
 };
 
 // Reads "savedata.sav" from the current folder into the image. Only Loaded leaves
@@ -17,5 +20,6 @@ struct LoadOutcome {
 LoadOutcome loadSaveFile(SaveImage& image);
 
 // Writes the image to "output.sav" in the current folder; false when the old file,
-// if any, was kept because the new one could not be written.
-bool writeOutputFile(const SaveImage& image);
+// if any, was kept because the new one could not be written, or because replacing it
+// would lose the input, the file that was read.
+bool writeOutputFile(const SaveImage& image, const FileIdentity& input);

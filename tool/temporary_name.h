@@ -1,10 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 // How many names the file replacement tries before it gives up.
 inline constexpr int kTemporaryNameAttempts = 100;
 
-// The temporary file that becomes the named file: beside it, hidden where a leading
-// dot hides, and unlike any name a user gives (".output.sav.1234-0.tmp").
+// The temporary file that becomes the named file: beside it, unlike any name a user
+// gives, and hidden where a leading dot hides (".output.sav.1234-0.tmp").
 std::string temporaryName(const char* name, unsigned long processId, int attempt);
+
+// The process that wrote the candidate, when it is one of those temporary names.
+std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name);

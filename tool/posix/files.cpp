@@ -1,9 +1,12 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <string>
 
 #include "files.h"
@@ -35,6 +38,10 @@ int createTemporary(const char* name, std::string& temporary) {
         temporary = temporaryName(name, static_cast<unsigned long>(getpid()), attempt);
         const int fd =
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            // Held while it is written, so that no other run takes it for a leftover.
+            flock(fd, LOCK_EX | LOCK_NB);
+        }
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -50,6 +57,45 @@ void syncCurrentFolder() {
         fsync(fd);
         close(fd);
     }
+}
+
+bool processAlive(unsigned long processId) {
+    if (processId == 0 || processId > static_cast<unsigned long>(INT_MAX)) {
+        return false;
+    }
+    return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+// Removes the temporaries that runs killed while writing left behind: those whose run
+// is gone and that nobody holds. Only plain files of exactly that form are touched.
+void removeStaleTemporaries(const char* name) {
+    DIR* folder = opendir(".");
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        const std::optional<unsigned long> owner = temporaryNameOwner(entry->d_name, name);
+        if (!owner || processAlive(*owner)) {
+            continue;
+        }
+        const int fd =
+            open(entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat status {};
+        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            unlink(entry->d_name);
+        }
+        close(fd);
+    }
+    closedir(folder);
+}
+
+FileIdentity identityFrom(const struct stat& status) {
+    return {true, static_cast<std::uint64_t>(status.st_dev),
+            static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint64_t>(status.st_nlink)};
 }
 
 bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
@@ -106,6 +152,16 @@ std::size_t readUpTo(FileHandle file, std::span<std::uint8_t> buffer) {
     return total;
 }
 
+FileIdentity identityOf(FileHandle file) {
+    struct stat status {};
+    return fstat(descriptor(file), &status) == 0 ? identityFrom(status) : FileIdentity{};
+}
+
+FileIdentity identityOfName(const char* name) {
+    struct stat status {};
+    return lstat(name, &status) == 0 ? identityFrom(status) : FileIdentity{};
+}
+
 void closeFile(FileHandle file) { close(descriptor(file)); }
 
 bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
@@ -119,6 +175,7 @@ bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &previousSizeAction);
 
+    removeStaleTemporaries(name);
     const bool replaced = writeReplacement(name, bytes);
 
     sigaction(SIGXFSZ, &previousSizeAction, nullptr);
