@@ -4,12 +4,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -25,9 +28,29 @@ using Clock = std::chrono::steady_clock;
     if (chdir(setup.folder.c_str()) != 0) {
         _exit(120);
     }
+    // Only the locale a test names, whatever the test runner's own is.
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        unsetenv(variable);
+    }
     for (const auto& [name, value] : setup.environment) {
         setenv(name.c_str(), value.c_str(), 1);
     }
+    umask(setup.umask);
+    for (const int ignored : setup.ignoredSignals) {
+        signal(ignored, SIG_IGN);
+    }
+    for (int attempt = 0; attempt < setup.occupiedTemporaries; ++attempt) {
+        const std::string name =
+            ".output.sav." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0 || write(fd, "occupied", 8) != 8) {
+            _exit(122);
+        }
+        close(fd);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     const rlimit fileSize{setup.fileSizeLimit, setup.fileSizeLimit};
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_FSIZE, &fileSize);
@@ -53,10 +76,57 @@ ChildEnd endFromStatus(int status) {
     return end;
 }
 
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 int millisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// A job-control shell in miniature, leading the session: starts the tool in a process
+// group of its own, in the foreground or the background, hands it the terminal on
+// SIGUSR1, as fg does, and ends as the tool ends.
+[[noreturn]] void runAsShell(const ChildSetup& setup, int terminal, int toolPipe) {
+    sigset_t wake;
+    sigemptyset(&wake);
+    sigaddset(&wake, SIGUSR1);
+    sigaddset(&wake, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &wake, nullptr);
+    const bool foreground = setup.job == ChildSetup::Job::Foreground;
+    const pid_t tool = fork();
+    if (tool == 0) {
+        setpgid(0, 0);
+        while (foreground && tcgetpgrp(terminal) != getpid()) {
+            usleep(1000);
+        }
+        close(terminal);
+        becomeTool(setup);
+    }
+    setpgid(tool, tool);
+    if (foreground) {
+        tcsetpgrp(terminal, tool);
+    }
+    if (write(toolPipe, &tool, sizeof tool) != sizeof tool) {
+        _exit(123);
+    }
+    for (int got = 0; sigwait(&wake, &got) == 0;) {
+        int status = 0;
+        if (got == SIGUSR1) {
+            tcsetpgrp(terminal, tool);
+        } else if (waitpid(tool, &status, WNOHANG) == tool) {
+            if (WIFSIGNALED(status)) {
+                signal(WTERMSIG(status), SIG_DFL);
+                sigprocmask(SIG_UNBLOCK, &wake, nullptr);
+                kill(getpid(), WTERMSIG(status));
+            }
+            _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 124);
+        }
+    }
+    _exit(125);
 }
 
 ChildSetup withCommand(ChildSetup setup) {
@@ -80,6 +150,9 @@ DetachedRun runDetached(const ChildSetup& given) {
         const int nothing = open("/dev/null", O_RDONLY);
         dup2(nothing, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        if (!setup.stderrFile.empty()) {
+            dup2(open(setup.stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        }
         close(out[0]);
         close(out[1]);
         becomeTool(setup);
@@ -109,6 +182,10 @@ PtyChild startInPty(const ChildSetup& given) {
         throw std::runtime_error("cannot open " + slaveName);
     }
     tcgetattr(child.slave, &child.initial);
+    int toolPipe[2];
+    if (pipe(toolPipe) != 0) {
+        throw std::runtime_error("pipe");
+    }
     child.pid = fork();
     if (child.pid == 0) {
         setsid();
@@ -116,10 +193,28 @@ PtyChild startInPty(const ChildSetup& given) {
         for (int fd = 0; fd <= 2; ++fd) {
             dup2(child.slave, fd);
         }
-        close(child.slave);
+        if (setup.stdinFromNull) {
+            dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+        }
+        if (!setup.stdoutFile.empty()) {
+            dup2(open(setup.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        }
         close(child.master);
+        close(toolPipe[0]);
+        if (setup.job != ChildSetup::Job::None) {
+            runAsShell(setup, child.slave, toolPipe[1]);
+        }
+        close(child.slave);
+        close(toolPipe[1]);
         becomeTool(setup);
     }
+    close(toolPipe[1]);
+    child.tool = child.pid;
+    if (setup.job != ChildSetup::Job::None &&
+        read(toolPipe[0], &child.tool, sizeof child.tool) != sizeof child.tool) {
+        throw std::runtime_error("the stand-in shell did not start the tool");
+    }
+    close(toolPipe[0]);
     return child;
 }
 
@@ -169,6 +264,21 @@ bool stillRunningAfter(pid_t pid, int timeoutMs) {
            info.si_pid == 0;
 }
 
+bool stopsWithin(pid_t pid, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    do {
+        // The state follows the command's name, which ends with the last ')'.
+        const std::string line = readFile(stat);
+        const std::size_t nameEnd = line.rfind(')');
+        if (nameEnd != std::string::npos && line.compare(nameEnd, 3, ") T") == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } while (Clock::now() < deadline);
+    return false;
+}
+
 void closePty(PtyChild& child) {
     if (child.master >= 0) {
         close(child.master);
@@ -180,6 +290,10 @@ void closePty(PtyChild& child) {
 }
 
 void endPtyChild(PtyChild& child) {
+    if (child.tool > 0 && child.tool != child.pid) {
+        kill(child.tool, SIGKILL);
+    }
+    child.tool = -1;
     if (child.pid > 0) {
         waitForEnd(child.pid, 0);
         child.pid = -1;

@@ -20,6 +20,16 @@ struct ChildSetup {
     rlim_t fileSizeLimit = RLIM_INFINITY;
     bool ignoreFileSizeSignal = false;
     bool stdoutReaderGone = false;
+    std::filesystem::path stderrFile;  // for a detached run
+    mode_t umask = 022;
+    std::vector<int> ignoredSignals;  // as nohup leaves SIGHUP
+    // Files already under the first temporary names the native tool will try.
+    int occupiedTemporaries = 0;
+    // In a pseudo-terminal: standard input and output elsewhere, and whether the tool
+    // leads the terminal's session or runs as a job of a stand-in shell that does.
+    bool stdinFromNull = false;
+    std::filesystem::path stdoutFile;
+    enum class Job { None, Foreground, Background } job = Job::None;
 };
 
 struct ChildEnd {
@@ -37,14 +47,16 @@ struct DetachedRun {
 DetachedRun runDetached(const ChildSetup& setup);
 
 struct PtyChild {
-    pid_t pid = -1;
+    pid_t pid = -1;   // the tool, or the stand-in shell, which ends as its job ends
+    pid_t tool = -1;  // the tool itself
     int master = -1;
     int slave = -1;     // the test's own descriptor for the child's terminal
     termios initial{};  // the terminal's settings before the child started
 };
 
 // With a new pseudo-terminal, in its default settings, as its controlling terminal and
-// standard streams.
+// standard streams. The stand-in shell of a job gives it the terminal, as fg does, on
+// SIGUSR1.
 PtyChild startInPty(const ChildSetup& setup);
 
 // Reads until the text has been seen, the end, or the time is up; returns all read.
@@ -58,6 +70,9 @@ ChildEnd waitForEnd(pid_t pid, int timeoutMs);
 
 // Whether the child is still running after the time.
 bool stillRunningAfter(pid_t pid, int timeoutMs);
+
+// Whether the process is stopped, or stops within the time.
+bool stopsWithin(pid_t pid, int timeoutMs);
 
 void closePty(PtyChild& child);
 

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <vector>
 
-std::string cp932ByIconv(std::string_view utf8) {
-    iconv_t converter = iconv_open("CP932", "UTF-8");
+std::string encodedByIconv(const char* codeset, std::string_view utf8) {
+    iconv_t converter = iconv_open(codeset, "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1)) {
-        throw std::runtime_error("iconv has no CP932");
+        throw std::runtime_error(std::string("iconv has no ") + codeset);
     }
     std::string input(utf8);
     std::vector<char> output(input.size() * 2 + 1);

@@ -1,20 +1,26 @@
 // The key wait on a pseudo-terminal: what ends it, what it leaves behind, and the
-// terminal settings it restores.
+// terminal settings it restores, whatever ends the run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "child_process.h"
 #include "cp932.h"
 #include "expected_dialogue.h"
+#include "requirements.h"
 #include "scratch_folder.h"
 #include "terminal_key_list.h"
 
 namespace {
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+const Environment kUtf8 = {{"LC_ALL", "C.UTF-8"}};
 
 class KeyWait : public testing::Test {
 protected:
@@ -23,18 +29,16 @@ protected:
 
     void TearDown() override { endPtyChild(child); }
 
-    void start(const std::string& locale = "C.UTF-8") {
-        ChildSetup setup;
+    void start(ChildSetup setup = {}) {
         setup.folder = folder.path();
-        setup.environment = {{"LC_ALL", locale}};
+        if (setup.environment.empty()) {
+            setup.environment = kUtf8;
+        }
         child = startInPty(setup);
     }
 
-    // Starts the tool and returns its output up to the prompt, once the wait is in raw mode.
-    std::string startAndAwaitWait(const std::string& locale = "C.UTF-8",
-                                  const std::string& prompt = kPrompt) {
-        start(locale);
-        const std::string shown = readUntil(child.master, withCrLf(prompt), 5000);
+    // Once the wait is in raw mode, or the time is up.
+    void awaitRawMode() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         termios now{};
         while (tcgetattr(child.slave, &now) == 0 && (now.c_lflag & ICANON) != 0 &&
@@ -42,6 +46,13 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         EXPECT_EQ(now.c_lflag & (ICANON | ECHO | ISIG), 0u) << "the wait is not in raw mode";
+    }
+
+    // Starts the tool and returns what the terminal showed up to the prompt.
+    std::string startAndAwaitWait(ChildSetup setup = {}, const std::string& prompt = kPrompt) {
+        start(setup);
+        const std::string shown = readUntil(child.master, withCrLf(prompt), 5000);
+        awaitRawMode();
         return shown;
     }
 
@@ -79,6 +90,20 @@ protected:
     }
 
     void placeValidSave() { writeSampleSave(folder.path(), 21); }
+
+    // The dialogue without a save, in the codeset, and the key read whole in it.
+    void expectLocaleHonoured(const Environment& environment, const char* codeset,
+                              const std::string& key) {
+        SCOPED_TRACE(testing::PrintToString(environment));
+        ChildSetup setup;
+        setup.environment = environment;
+        const std::string shown = startAndAwaitWait(setup, encodedByIconv(codeset, kPrompt));
+        EXPECT_EQ(shown, withCrLf(encodedByIconv(codeset, kOpening + kNotFound + kPrompt)));
+        type(key);
+        EXPECT_EQ(awaitEnd().exitCode, 1);
+        EXPECT_EQ(leftoverInput(), "");
+        closePty(child);
+    }
 };
 
 TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {
@@ -95,9 +120,12 @@ TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {
     }
 }
 
+// Standard input is not the terminal: the wait reads the terminal itself all the same.
 TEST_F(KeyWait, BlocksUntilAKeyAndEndsWithTheRunsStatus) {
     placeValidSave();
-    const std::string shown = startAndAwaitWait();
+    ChildSetup setup;
+    setup.stdinFromNull = true;
+    const std::string shown = startAndAwaitWait(setup);
     EXPECT_EQ(shown, withCrLf(kOpening + kCompleteRun + kPrompt));
     EXPECT_TRUE(stillRunningAfter(child.pid, 300));
     type("x");
@@ -105,28 +133,63 @@ TEST_F(KeyWait, BlocksUntilAKeyAndEndsWithTheRunsStatus) {
     expectSettingsRestored();
 }
 
-// A locale that is named but not installed still says how the terminal shows text.
-TEST_F(KeyWait, TerminalGetsTheEncodingOfItsLocale) {
-    const std::string text = kOpening + kNotFound + kPrompt;
-    const std::pair<std::string, bool> localeIsUtf8[] = {
-        {"C", false}, {"POSIX", false}, {"xx_XX.UTF-8", true}, {"xx_XX.utf8", true}};
-    for (const auto& [locale, utf8] : localeIsUtf8) {
-        SCOPED_TRACE(locale);
-        const std::string prompt = utf8 ? kPrompt : cp932ByIconv(kPrompt);
-        EXPECT_EQ(startAndAwaitWait(locale, prompt), withCrLf(utf8 ? text : cp932ByIconv(text)));
-        type("x");
-        EXPECT_EQ(awaitEnd().exitCode, 1);
-        closePty(child);
-    }
+// With standard output in a file, the file gets exactly the Shift_JIS dialogue, all of
+// it before the wait, and the terminal shows the prompt alone, in its own encoding.
+TEST_F(KeyWait, PromptShowsOnTheTerminalWhenOutputGoesToAFile) {
+    placeValidSave();
+    ChildSetup setup;
+    setup.stdoutFile = folder / "log";
+    EXPECT_EQ(startAndAwaitWait(setup), withCrLf(kPrompt));
+    EXPECT_EQ(readBytes(folder / "log"), cp932ByIconv(kOpening + kCompleteRun + kPrompt));
+    type("x");
+    EXPECT_EQ(awaitEnd().exitCode, 0);
 }
 
+// The precedence of LC_ALL, LC_CTYPE and LANG, none of them installed: only whether the
+// name says UTF-8 counts, for texts and keys alike.
+TEST_F(KeyWait, TerminalGetsTheEncodingItsLocaleNames) {
+    expectLocaleHonoured({{"LC_ALL", "C"}}, "CP932", "x");
+    expectLocaleHonoured({{"LC_ALL", "POSIX"}}, "CP932", "x");
+    expectLocaleHonoured({{"LC_ALL", "xx_XX.UTF-8"}}, "UTF-8", "\xC3\xA9");
+    expectLocaleHonoured({{"LC_ALL", "xx_XX.utf8"}}, "UTF-8", "x");
+    expectLocaleHonoured({{"LANG", "xx_XX.UTF-8"}}, "UTF-8", "x");
+    expectLocaleHonoured(
+        {{"LC_ALL", "xx_XX"}, {"LC_CTYPE", "xx_XX.UTF-8"}, {"LANG", "xx_XX.UTF-8"}}, "CP932", "x");
+    expectLocaleHonoured({{"LC_ALL", ""}, {"LC_CTYPE", "xx_XX.UTF-8"}}, "UTF-8", "x");
+}
+
+// Locales made by the test fixture: texts converted to EUC-JP, and a two-byte character
+// key ("あ") taken whole in either encoding.
+TEST_F(KeyWait, JapaneseLocaleTerminalsGetTextsAndKeysInTheirEncoding) {
+    const std::filesystem::path locales = KOVALT_LOCALES;
+    if (!std::filesystem::exists(locales / "ja_JP.SJIS") ||
+        !std::filesystem::exists(locales / "ja_JP.eucJP")) {
+        requireOrSkip("no Japanese locales in " + locales.string() +
+                      " (Debian: apt-get install locales)");
+        return;
+    }
+    expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.SJIS"}}, "CP932", "\x82\xA0");
+    expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.eucJP"}}, "EUC-JP", "\xA4\xA2");
+}
+
+// Keys typed after the first, even the tail of a sequence that came in two parts.
 TEST_F(KeyWait, OnlyTheFirstKeyIsTaken) {
-    for (const std::string& typed :
-         {std::string("ab"), std::string("\x1B[Ab"), std::string("\x1B[[Bb")}) {
+    const std::vector<std::string> typings[] = {{"ab"},
+                                                {"\x1B[Ab"},
+                                                {"\x1B[[Bb"},
+                                                {"\x1B[", "Ab"},
+                                                {"\xE3\x81",
+                                                 "\x82"
+                                                 "b"}};
+    for (const std::vector<std::string>& parts : typings) {
+        SCOPED_TRACE(testing::PrintToString(parts));
         startAndAwaitWait();
-        type(typed);
+        for (const std::string& part : parts) {
+            type(part);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         EXPECT_EQ(awaitEnd().exitCode, 1);
-        EXPECT_EQ(leftoverInput(), "b") << testing::PrintToString(typed);
+        EXPECT_EQ(leftoverInput(), "b");
         closePty(child);
     }
 }
@@ -140,15 +203,70 @@ TEST_F(KeyWait, KeyTypedDuringTheRunEndsItAtOnce) {
     EXPECT_EQ(leftoverInput(), "");
 }
 
-TEST_F(KeyWait, TerminatingSignalRestoresTheTerminalAndStillKills) {
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-        SCOPED_TRACE(signal);
+// After a complete run, whose file replacement held these signals off for a moment.
+TEST_F(KeyWait, SignalThatEndsTheRunRestoresTheTerminalFirst) {
+    placeValidSave();
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM,
+                             SIGPROF, SIGXCPU, SIGIO, SIGPWR, SIGRTMIN + 3}) {
+        SCOPED_TRACE(strsignal(signal));
         startAndAwaitWait();
         ASSERT_EQ(kill(child.pid, signal), 0);
-        const ChildEnd end = awaitEnd();
-        EXPECT_EQ(end.signal, signal);
+        EXPECT_EQ(awaitEnd().signal, signal);
         expectSettingsRestored();
         closePty(child);
+    }
+    // One that the caller chose to ignore, as nohup does, stays ignored.
+    ChildSetup setup;
+    setup.ignoredSignals = {SIGHUP};
+    startAndAwaitWait(setup);
+    ASSERT_EQ(kill(child.pid, SIGHUP), 0);
+    EXPECT_TRUE(stillRunningAfter(child.pid, 300));
+    type("x");
+    EXPECT_EQ(awaitEnd().exitCode, 0);
+}
+
+// Ctrl+Z from elsewhere: the terminal is as it was while the run is stopped, and the
+// wait goes on in raw mode once it is continued.
+TEST_F(KeyWait, StoppedRunGivesTheTerminalBackUntilContinued) {
+    ChildSetup setup;
+    setup.job = ChildSetup::Job::Foreground;
+    startAndAwaitWait(setup);
+    ASSERT_EQ(kill(child.tool, SIGTSTP), 0);
+    ASSERT_TRUE(stopsWithin(child.tool, 5000));
+    expectSettingsRestored();
+    ASSERT_EQ(kill(child.tool, SIGCONT), 0);
+    awaitRawMode();
+    type("x");
+    EXPECT_EQ(awaitEnd().exitCode, 1);
+    EXPECT_EQ(readFor(child.master, 50), "") << "echoed";
+    expectSettingsRestored();
+}
+
+// Started in the background, the run stops when it wants the terminal, as job control
+// has it: continued with SIGTERM pending, it dies without touching the terminal;
+// brought to the foreground, it waits for its key.
+TEST_F(KeyWait, BackgroundRunEndsOnSigtermOrWaitsOnceInTheForeground) {
+    ChildSetup setup;
+    setup.job = ChildSetup::Job::Background;
+    setup.stdinFromNull = true;
+    setup.stdoutFile = folder / "log";
+    for (const bool foreground : {false, true}) {
+        SCOPED_TRACE(foreground ? "fg" : "kill");
+        start(setup);
+        ASSERT_TRUE(stopsWithin(child.tool, 5000));
+        if (foreground) {
+            ASSERT_EQ(kill(child.pid, SIGUSR1), 0);
+            ASSERT_EQ(kill(child.tool, SIGCONT), 0);
+            awaitRawMode();
+            type("x");
+            EXPECT_EQ(awaitEnd().exitCode, 1);
+        } else {
+            ASSERT_EQ(kill(child.tool, SIGTERM), 0);
+            ASSERT_EQ(kill(child.tool, SIGCONT), 0);
+            EXPECT_EQ(awaitEnd().signal, SIGTERM);
+        }
+        expectSettingsRestored();
+        endPtyChild(child);
     }
 }
 

@@ -153,6 +153,28 @@ TEST(ClearAndReseal, ChangesOnlyTheFourFieldsOfAnyImage) {
     }
 }
 
+// The format's own offsets, written out rather than taken from the code: the reset-state
+// byte of each copy, and its checksum word, second to last and low byte first.
+TEST(ClearAndReseal, WorkOnTheFormatsOwnOffsets) {
+    SaveImage& image = scratchImage();
+    image.fill(0);
+    image[7359] = 0x12;
+    image[81635] = 0x34;
+    image[74274] = 0x01;   // the first copy's last word is data
+    image[148550] = 0x02;  // and so is the second's
+    image[148552] = 0x77;  // the tail belongs to neither copy
+    clearAndReseal(image);
+    SaveImage expected{};
+    expected[74272] = 0xFF;
+    expected[74273] = 0xFF;
+    expected[74274] = 0x01;
+    expected[148548] = 0xFE;
+    expected[148549] = 0xFF;
+    expected[148550] = 0x02;
+    expected[148552] = 0x77;
+    EXPECT_EQ(differingOffsets(image, expected), std::vector<std::size_t>{});
+}
+
 TEST(SampleImage, IsValidWithNonZeroResetStateAndDependsOnSeed) {
     SaveImage& image = scratchImage();
     fillSampleImage(image, 1);

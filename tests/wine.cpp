@@ -26,6 +26,14 @@ ChildSetup underWine(ChildSetup setup) {
     return setup;
 }
 
+ChildSetup underWineDriver(ChildSetup setup, const std::vector<std::string>& arguments) {
+    setup.command = {KOVALT_WINE_PATH, KOVALT_DRIVER_PATH};
+    setup.command.insert(setup.command.end(), arguments.begin(), arguments.end());
+    setup.command.push_back(windowsPath(KOVALT_EXE_PATH));
+    addWineEnvironment(setup);
+    return setup;
+}
+
 ChildSetup underWineFromCodePage932(ChildSetup setup) {
     setup.command = {KOVALT_WINE_PATH, "cmd", "/c",
                      "chcp 932 >nul & " + windowsPath(KOVALT_EXE_PATH)};

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 #include "child_process.h"
+#include "cp932.h"
 #include "expected_dialogue.h"
 #include "scratch_folder.h"
 #include "wine.h"
@@ -35,6 +38,34 @@ protected:
         child = startInPty(setup);
         return readUntil(child.master, kPromptWords, kStartMs);
     }
+
+    // Runs the console driver in the terminal, which starts Kovalt.exe with standard input
+    // from NUL and standard output in a file; returns its report, line by line.
+    std::map<std::string, std::string> drive(const std::string& scenario) {
+        ChildSetup setup = underWineDriver({}, {scenario, "report.txt"});
+        setup.folder = folder.path();
+        setup.environment.push_back({"LC_ALL", "C.UTF-8"});
+        child = startInPty(setup);
+        EXPECT_EQ(waitForEnd(child.pid, kStartMs).exitCode, 0);
+        child.pid = -1;
+        shown = readFor(child.master, 200);
+        std::map<std::string, std::string> report;
+        std::istringstream lines(readBytes(folder / "report.txt"));
+        for (std::string name, value; lines >> name && std::getline(lines, value);) {
+            report[name] = value;
+        }
+        return report;
+    }
+
+    // The console's input mode during the wait: no line input, echo, Ctrl+C processing
+    // or virtual-terminal input, and all the rest as it was.
+    static std::string rawModeOf(const std::string& before) {
+        std::ostringstream raw;
+        raw << ' ' << std::hex << (std::stoul(before, nullptr, 16) & ~0x207ul);
+        return raw.str();
+    }
+
+    std::string shown;
 
     ChildEnd typeAndAwaitEnd(const std::string& key) {
         EXPECT_EQ(write(child.master, key.data(), key.size()), static_cast<ssize_t>(key.size()));
@@ -81,6 +112,32 @@ TEST_F(WineConsole, CodePage932ConsoleShowsTheShiftJisTexts) {
     expectShown(shown, kOpening + kNotFound + kPrompt);
     EXPECT_TRUE(stillRunningAfter(child.pid, 500)) << "the wait did not wait for a key";
     EXPECT_EQ(typeAndAwaitEnd("q").exitCode, 1);
+}
+
+// Records written into the console during the wait: a release, modifier and lock keys
+// alone, Pause, focus, mouse, window and menu events are passed over; Ctrl+C is a key
+// like any other. Its release and the key after it stay for the next reader.
+TEST_F(WineConsole, KeyWaitTakesOnlyAKeyPressAndPutsTheModeBack) {
+    std::map<std::string, std::string> report = drive("keys");
+    EXPECT_EQ(report["during"], rawModeOf(report["before"]));
+    EXPECT_EQ(report["exit"], " 1");
+    EXPECT_EQ(report["after"], report["before"]);
+    EXPECT_EQ(report["left"], " up:43 down:5a");
+    // The whole dialogue was in its file before the wait began, and the console showed
+    // the prompt alone.
+    const std::string dialogue = withCrLf(cp932ByIconv(kOpening + kNotFound + kPrompt));
+    EXPECT_EQ(readBytes(folder / "dialogue.txt"), dialogue);
+    EXPECT_EQ(readBytes(folder / "dialogue-at-wait.txt"), dialogue);
+    EXPECT_NE(shown.find(kPromptWords), std::string::npos);
+    EXPECT_EQ(shown.find("Hoshizora"), std::string::npos);
+}
+
+// Ctrl+Break, a closing window or logging off end the process during the wait, but the
+// console, which the shell goes on using, gets its mode back first.
+TEST_F(WineConsole, ControlEventDuringTheWaitPutsTheModeBack) {
+    std::map<std::string, std::string> report = drive("break");
+    EXPECT_EQ(report["during"], rawModeOf(report["before"]));
+    EXPECT_EQ(report["after"], report["before"]);
 }
 
 }  // namespace
