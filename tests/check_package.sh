@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Checks the release archives in build/package as a player gets them: unpacks both,
+# checks every file against SHA256SUMS, looks for Kovalt.exe's version resource and
+# manifest, checks that the guides explain every message, and resets one synthetic
+# save with each packaged program (Kovalt.exe under Wine), comparing the bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+version=$(sed -n 's/^project(kovalt VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+package=$PWD/build/package
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "check_package: $*" >&2; exit 1; }
+
+windows=$work/windows
+linux=$work/linux/kovalt-$version-linux-x86_64
+mkdir -p "$windows" "$work/linux"
+unzip -q "$package/kovalt-$version-windows-x64.zip" -d "$windows"
+tar -xzf "$package/kovalt-$version-linux-x86_64.tar.gz" -C "$work/linux"
+[ "$(ls "$windows" | tr '\n' ' ')" = "Kovalt.exe LICENSE.txt SHA256SUMS guide-en.txt guide-ja.txt " ] ||
+    fail "the zip holds: $(ls "$windows")"
+[ "$(ls "$linux" | tr '\n' ' ')" = "LICENSE SHA256SUMS guide-en.txt guide-ja.txt kovalt " ] ||
+    fail "the tarball holds: $(ls "$linux")"
+(cd "$windows" && sha256sum --check --strict --quiet SHA256SUMS) || fail "zip: checksums differ"
+(cd "$linux" && sha256sum --check --strict --quiet SHA256SUMS) || fail "tarball: checksums differ"
+[ -x "$linux/kovalt" ] || fail "kovalt is not executable"
+
+# What Explorer shows under Properties, Details, and how Windows starts the program.
+resources=$(x86_64-w64-mingw32-windres -i "$windows/Kovalt.exe" -O rc)
+for value in "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
+             '"OriginalFilename", "Kovalt.exe"' 'requestedExecutionLevel level=""asInvoker""' \
+             '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' '35138b9a-5d96-4fbd-8e2d-a2440225f93a'; do
+    grep -qF "$value" <<<"$resources" || fail "Kovalt.exe's resources lack $value"
+done
+imports=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^\tDLL Name: //p' | sort | tr '\n' ' ')
+[ "$imports" = "KERNEL32.dll msvcrt.dll " ] || fail "Kovalt.exe imports $imports"
+
+# Notepad from Windows 7 on: UTF-8 with a byte-order mark, CR LF, in the zip.
+for guide in guide-ja.txt guide-en.txt; do
+    [ "$(head -c 3 "$windows/$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$guide has no BOM"
+    [ "$(grep -c $'\r$' "$windows/$guide")" = "$(wc -l <"$windows/$guide")" ] || fail "$guide: not CR LF"
+    for text in 'モップルキンをリセットします' 'ファイルが見つかりません (savedata.sav)' \
+                'ファイルが大き過ぎです' 'ファイルサイズが違います' 'ファイルを読み込みました' \
+                'チェックサムをチェックします' 'チェックサムが正しいことを確認しました' \
+                'チェックサムエラー, データが間違っています' 'データを変更します' \
+                'チェックサムを再計算します' 'ファイル(ouput.sav)に出力します' '終了しました' \
+                'ファイルに出力できません (output.sav)' '[ 何かキーを押して下さい ]' \
+                'certutil -hashfile Kovalt.exe SHA256' 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
+                "Kovalt $version"; do
+        grep -qF "$text" "$linux/$guide" || fail "$guide does not mention: $text"
+    done
+done
+
+# One synthetic save, reset by each program: both outputs alike, and apart from the
+# input only where the format allows, with both reset-state bytes cleared.
+build/package/make_sample 7 "$work/savedata.sav"
+for program in linux windows; do
+    mkdir "$work/run-$program"
+    cp "$work/savedata.sav" "$work/run-$program/"
+done
+(cd "$work/run-linux" && setsid "$linux/kovalt" </dev/null >dialogue) || fail "kovalt failed"
+export WINEPREFIX=$work/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+"$wine" wineboot --init >/dev/null 2>&1
+(cd "$work/run-windows" && setsid "$wine" "$windows/Kovalt.exe" </dev/null >dialogue) ||
+    fail "Kovalt.exe failed"
+"${wine%64}server64" -k 2>/dev/null || "${wine%/*}/wineserver" -k 2>/dev/null || true
+cmp "$work/run-linux/output.sav" "$work/run-windows/output.sav" || fail "the outputs differ"
+changed=$({ cmp -l "$work/savedata.sav" "$work/run-linux/output.sav" || true; } | awk '{print $1 - 1, $3}')
+awk '$1 != 7359 && $1 != 81635 && $1 != 74272 && $1 != 74273 && $1 != 148548 && $1 != 148549 {
+         exit 1 }' <<<"$changed" || fail "bytes changed outside the four fields: $changed"
+grep -q '^7359 0$' <<<"$changed" && grep -q '^81635 0$' <<<"$changed" ||
+    fail "the reset-state bytes are not cleared: $changed"
+echo "package: both archives check out"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Makes the release twice, from two clones of this commit at different paths, and
+# checks that both archives, and both programs in them, are the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+version=$(sed -n 's/^project(kovalt VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+first=$work/kovalt
+second=$work/somewhere/else/another-name
+for clone in "$first" "$second"; do
+    git clone --quiet . "$clone"
+    (cd "$clone" && cmake --workflow --preset package >"$work/build.log" 2>&1) ||
+        { cat "$work/build.log"; exit 1; }
+done
+for built in package/kovalt-$version-windows-x64.zip package/kovalt-$version-linux-x86_64.tar.gz \
+             package/windows/Kovalt.exe package/kovalt; do
+    cmp "$first/build/$built" "$second/build/$built"
+    echo "reproducible: $built $(sha256sum <"$first/build/$built" | cut -c1-16)"
+done
