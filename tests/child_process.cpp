@@ -264,6 +264,17 @@ bool stillRunningAfter(pid_t pid, int timeoutMs) {
            info.si_pid == 0;
 }
 
+void bringToForeground(const PtyChild& child) {
+    kill(child.pid, SIGUSR1);
+    pid_t foreground = 0;
+    for (int tries = 0; tries < 5000 && (ioctl(child.master, TIOCGPGRP, &foreground) != 0 ||
+                                         foreground != child.tool);
+         ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(child.tool, SIGCONT);
+}
+
 bool stopsWithin(pid_t pid, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::string stat = "/proc/" + std::to_string(pid) + "/stat";

@@ -71,6 +71,9 @@ ChildEnd waitForEnd(pid_t pid, int timeoutMs);
 // Whether the child is still running after the time.
 bool stillRunningAfter(pid_t pid, int timeoutMs);
 
+// What fg does for a stopped job: gives it the terminal, then continues it.
+void bringToForeground(const PtyChild& child);
+
 // Whether the process is stopped, or stops within the time.
 bool stopsWithin(pid_t pid, int timeoutMs);
 

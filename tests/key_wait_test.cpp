@@ -255,8 +255,7 @@ TEST_F(KeyWait, BackgroundRunEndsOnSigtermOrWaitsOnceInTheForeground) {
         start(setup);
         ASSERT_TRUE(stopsWithin(child.tool, 5000));
         if (foreground) {
-            ASSERT_EQ(kill(child.pid, SIGUSR1), 0);
-            ASSERT_EQ(kill(child.tool, SIGCONT), 0);
+            bringToForeground(child);
             awaitRawMode();
             type("x");
             EXPECT_EQ(awaitEnd().exitCode, 1);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -336,39 +337,54 @@ TEST_P(ToolRun, StaleTemporariesGoAndNothingElse) {
     EXPECT_EQ(readBytes(folder / held), "kept");
 }
 
+// Whether the file exists, and whether a run holds its lock.
+std::pair<bool, bool> existsAndLocked(const fs::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY);
+    const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return {fd >= 0, locked};
+}
+
 // A run killed inside its write leaves its temporary behind, which the next run
-// removes; a run about to move its own into place keeps it while another completes.
+// removes. A run still writing keeps its own while another completes beside it:
+// inside its fsync its lock guards it, even where its number means nothing, as from
+// another PID namespace; once it has closed the file, its run being alive does.
 TEST_F(NativeToolRun, KilledRunsTemporaryGoesALiveRunsStays) {
     sampleSave(14);
     EXPECT_EQ(run(preloaded("KOVALT_AT_FSYNC", "kill")).end.signal, SIGKILL);
     EXPECT_EQ(namesIn(folder.path()).size(), 2u) << "no temporary left behind";
-
-    ScratchFolder elsewhere;
-    ChildSetup held = preloaded("KOVALT_AT_RENAME", (elsewhere / "release").string());
-    held.folder = folder.path();
-    held.environment.push_back({"LC_ALL", "C.UTF-8"});
-    PtyChild writer = startInPty(held);
-    const fs::path writing = folder / (".output.sav." + std::to_string(writer.pid) + "-0.tmp");
-    // Until the writer has closed it, and with it given up its lock: only the liveness
-    // of its run keeps it now.
-    for (int tries = 0; tries < 5000; ++tries) {
-        const int fd = open(writing.c_str(), O_RDONLY);
-        const bool unlocked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-        close(fd);
-        if (unlocked) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const pid_t gone = fork();
+    if (gone == 0) {
+        _exit(0);
     }
-    EXPECT_EQ(run().end.exitCode, 0);
-    EXPECT_TRUE(fs::exists(writing)) << "a live run's temporary was removed";
-    writeBytes(elsewhere / "release", "");
-    readUntil(writer.master, withCrLf(kPrompt), 5000);
-    ASSERT_EQ(write(writer.master, "x", 1), 1);
-    EXPECT_EQ(waitForEnd(writer.pid, 5000).exitCode, 0);
-    writer.pid = -1;
-    endPtyChild(writer);
-    EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
+    waitpid(gone, nullptr, 0);
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "before its rename" : "inside its fsync");
+        ScratchFolder elsewhere;
+        const std::string release = (elsewhere / "release").string();
+        ChildSetup held = preloaded(closed ? "KOVALT_AT_RENAME" : "KOVALT_AT_FSYNC", release);
+        held.folder = folder.path();
+        held.environment.push_back({"LC_ALL", "C.UTF-8"});
+        if (!closed) {
+            held.environment.push_back({"KOVALT_PID", std::to_string(gone)});
+        }
+        PtyChild writer = startInPty(held);
+        const fs::path writing =
+            folder / (".output.sav." + std::to_string(closed ? writer.pid : gone) + "-0.tmp");
+        for (int tries = 0; tries < 5000 && existsAndLocked(writing) != std::pair{true, !closed};
+             ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(run().end.exitCode, 0);
+        EXPECT_TRUE(fs::exists(writing)) << "a live run's temporary was removed";
+        writeBytes(release, "");
+        readUntil(writer.master, withCrLf(kPrompt), 5000);
+        ASSERT_EQ(write(writer.master, "x", 1), 1);
+        EXPECT_EQ(waitForEnd(writer.pid, 5000).exitCode, 0);
+        writer.pid = -1;
+        endPtyChild(writer);
+        EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
+    }
 }
 
 // savedata.sav as another name of output.sav. Through a symbolic link the save would
