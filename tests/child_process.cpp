@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "scratch_folder.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,8 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -74,11 +74,6 @@ ChildEnd endFromStatus(int status) {
         end.signal = WTERMSIG(status);
     }
     return end;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 int millisecondsLeft(Clock::time_point deadline) {
@@ -280,7 +275,7 @@ bool stopsWithin(pid_t pid, int timeoutMs) {
     const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
     do {
         // The state follows the command's name, which ends with the last ')'.
-        const std::string line = readFile(stat);
+        const std::string line = readBytes(stat);
         const std::size_t nameEnd = line.rfind(')');
         if (nameEnd != std::string::npos && line.compare(nameEnd, 3, ") T") == 0) {
             return true;

@@ -9,10 +9,13 @@
 // keys and break start Kovalt.exe with standard input from NUL and standard output
 // into dialogue.txt, copied to dialogue-at-wait.txt once the wait has begun, and
 // write to REPORT the console's input mode before, during and after the wait, the
-// exit status, and the input records left over.
+// exit status, and the input records left over. hold, with KOVALT_LIVE_TEMPORARY set,
+// also leaves a temporary as a run does just before moving it into place: closed,
+// and named after a live process, the driver itself.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -27,15 +30,8 @@ DWORD inputMode() {
 }
 
 INPUT_RECORD key(bool down, WORD virtualKey, wchar_t character, DWORD controls = 0) {
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
+    INPUT_RECORD record{KEY_EVENT, {}};
     record.Event.KeyEvent = {down, 1, virtualKey, 0, {character}, controls};
-    return record;
-}
-
-INPUT_RECORD event(WORD type) {
-    INPUT_RECORD record{};
-    record.EventType = type;
     return record;
 }
 
@@ -44,7 +40,7 @@ HANDLE inheritable(const wchar_t* name, DWORD access, DWORD disposition) {
     return CreateFileW(name, access, FILE_SHARE_READ, &inherit, disposition, 0, nullptr);
 }
 
-PROCESS_INFORMATION start(const wchar_t* kovalt, bool redirected) {
+HANDLE start(const wchar_t* kovalt, bool redirected) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (redirected) {
@@ -59,7 +55,7 @@ PROCESS_INFORMATION start(const wchar_t* kovalt, bool redirected) {
                         &startup, &process)) {
         std::exit(3);
     }
-    return process;
+    return process.hProcess;
 }
 
 DWORD awaitEnd(HANDLE process) {
@@ -70,12 +66,12 @@ DWORD awaitEnd(HANDLE process) {
 }
 
 // Starts Kovalt.exe and returns once its key wait has switched the input mode.
-PROCESS_INFORMATION startAndAwaitWait(const wchar_t* kovalt) {
+HANDLE startAndAwaitWait(const wchar_t* kovalt) {
     const DWORD before = inputMode();
     std::fprintf(gReport, "before %lx\n", before);
-    const PROCESS_INFORMATION process = start(kovalt, true);
+    const HANDLE process = start(kovalt, true);
     for (int i = 0; i < 1000 && inputMode() == before; ++i) {
-        if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) {
             break;
         }
     }
@@ -87,15 +83,12 @@ PROCESS_INFORMATION startAndAwaitWait(const wchar_t* kovalt) {
 void reportEnd(HANDLE process) {
     const DWORD status = awaitEnd(process);
     std::fprintf(gReport, "exit %lx\nafter %lx\nleft", status, inputMode());
-    DWORD count = 0;
-    GetNumberOfConsoleInputEvents(gInput, &count);
-    for (; count > 0; --count) {
-        INPUT_RECORD record{};
-        DWORD read = 0;
-        ReadConsoleInputW(gInput, &record, 1, &read);
+    INPUT_RECORD record{};
+    for (DWORD count = 0; GetNumberOfConsoleInputEvents(gInput, &count) && count > 0 &&
+                          ReadConsoleInputW(gInput, &record, 1, &count);) {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
         if (record.EventType == KEY_EVENT) {
-            std::fprintf(gReport, " %s:%x", record.Event.KeyEvent.bKeyDown ? "down" : "up",
-                         record.Event.KeyEvent.wVirtualKeyCode);
+            std::fprintf(gReport, " %s:%x", key.bKeyDown ? "down" : "up", key.wVirtualKeyCode);
         } else {
             std::fprintf(gReport, " event:%x", record.EventType);
         }
@@ -105,16 +98,16 @@ void reportEnd(HANDLE process) {
 
 // Everything that must not end the wait, then Ctrl+C, which must, then what follows it.
 void keys(const wchar_t* kovalt) {
-    const PROCESS_INFORMATION process = startAndAwaitWait(kovalt);
+    const HANDLE process = startAndAwaitWait(kovalt);
     const INPUT_RECORD records[] = {
         key(false, 'A', L'a'),
         key(true, VK_SHIFT, 0, SHIFT_PRESSED),
         key(true, VK_CAPITAL, 0),
         key(true, VK_PAUSE, 0),
-        event(FOCUS_EVENT),
-        event(MOUSE_EVENT),
-        event(WINDOW_BUFFER_SIZE_EVENT),
-        event(MENU_EVENT),
+        {FOCUS_EVENT, {}},
+        {MOUSE_EVENT, {}},
+        {WINDOW_BUFFER_SIZE_EVENT, {}},
+        {MENU_EVENT, {}},
         key(true, VK_CONTROL, 0, LEFT_CTRL_PRESSED),
         key(true, 'C', L'\x03', LEFT_CTRL_PRESSED),
         key(false, 'C', L'\x03', LEFT_CTRL_PRESSED),
@@ -122,19 +115,19 @@ void keys(const wchar_t* kovalt) {
     };
     DWORD written = 0;
     WriteConsoleInputW(gInput, records, sizeof records / sizeof *records, &written);
-    reportEnd(process.hProcess);
+    reportEnd(process);
 }
 
 // As the system delivers a control event: a new thread in the process, at the routine
 // that calls its handlers.
 void controlBreak(const wchar_t* kovalt) {
-    const PROCESS_INFORMATION process = startAndAwaitWait(kovalt);
+    const HANDLE process = startAndAwaitWait(kovalt);
     const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
-    CreateRemoteThread(process.hProcess, nullptr, 0, routine,
+    CreateRemoteThread(process, nullptr, 0, routine,
                        reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_BREAK_EVENT)), 0,
                        nullptr);
-    reportEnd(process.hProcess);
+    reportEnd(process);
 }
 
 int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
@@ -145,12 +138,17 @@ int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
     if (held == INVALID_HANDLE_VALUE) {
         return 3;
     }
-    const int status = static_cast<int>(awaitEnd(start(kovalt, false).hProcess));
+    if (std::getenv("KOVALT_LIVE_TEMPORARY") != nullptr) {
+        const std::wstring name =
+            L".output.sav." + std::to_wstring(GetCurrentProcessId()) + L"-0.tmp";
+        CloseHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    }
+    const int status = static_cast<int>(awaitEnd(start(kovalt, false)));
     CloseHandle(held);
     return status;
 }
 
-// The helper itself outlives any control event the console sends.
+// The driver itself outlives any control event the console sends.
 BOOL WINAPI carryOn(DWORD) { return TRUE; }
 
 }  // namespace
