@@ -63,7 +63,7 @@ def main():
     print(f"kovalt median:   {tool_median * 1000:.3f} ms")
     print(f"cp median:       {cp_median * 1000:.3f} ms")
     print(f"ratio:           {tool_median / cp_median:.2f} (goal: at most 1.5)")
-    print(f"kovalt peak RSS: {peak / 1024:.2f} MiB (goal: at most 4 MiB)")
+    print(f"kovalt peak RSS: {peak / 1024:.2f} MiB (goal: at most 2 MiB)")
 
 
 if __name__ == "__main__":
