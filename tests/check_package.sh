@@ -34,17 +34,31 @@ done
 imports=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^\tDLL Name: //p' | sort | tr '\n' ' ')
 [ "$imports" = "KERNEL32.dll msvcrt.dll " ] || fail "Kovalt.exe imports $imports"
 
-# Notepad from Windows 7 on: UTF-8 with a byte-order mark, CR LF, in the zip.
+# Notepad from Windows 7 on: UTF-8 with a byte-order mark, CR LF, in the zip. Each
+# guide lists every message on a line of its own, and says how to check a download.
 for guide in guide-ja.txt guide-en.txt; do
     [ "$(head -c 3 "$windows/$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$guide has no BOM"
     [ "$(grep -c $'\r$' "$windows/$guide")" = "$(wc -l <"$windows/$guide")" ] || fail "$guide: not CR LF"
-    for text in 'モップルキンをリセットします' 'ファイルが見つかりません (savedata.sav)' \
-                'ファイルが大き過ぎです' 'ファイルサイズが違います' 'ファイルを読み込みました' \
-                'チェックサムをチェックします' 'チェックサムが正しいことを確認しました' \
-                'チェックサムエラー, データが間違っています' 'データを変更します' \
-                'チェックサムを再計算します' 'ファイル(ouput.sav)に出力します' '終了しました' \
-                'ファイルに出力できません (output.sav)' '[ 何かキーを押して下さい ]' \
-                'certutil -hashfile Kovalt.exe SHA256' 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
+    while IFS= read -r message; do
+        grep -qxF "$message" "$linux/$guide" || fail "$guide does not list: $message"
+    done <<'MESSAGES'
+<< Kovalt.exe   Hoshizora-Kotori Mopplekin Reset program >>>
+ - モップルキンをリセットします -
+Error: ファイルが見つかりません (savedata.sav)
+Error: ファイルが大き過ぎです (N)
+Error: ファイルサイズが違います (N)
+ファイルを読み込みました
+チェックサムをチェックします
+チェックサムが正しいことを確認しました
+Error: チェックサムエラー, データが間違っています
+データを変更します
+チェックサムを再計算します
+ファイル(ouput.sav)に出力します
+終了しました
+Error: ファイルに出力できません (output.sav)
+[ 何かキーを押して下さい ]
+MESSAGES
+    for text in 'certutil -hashfile Kovalt.exe SHA256' 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
                 "Kovalt $version"; do
         grep -qF "$text" "$linux/$guide" || fail "$guide does not mention: $text"
     done
