@@ -12,6 +12,7 @@
 #include "shift_jis.h"
 #include "terminal_keys.h"
 #include "terminal_locale.h"
+#include "write_all.h"
 
 namespace {
 
@@ -78,20 +79,6 @@ void readOneKey(int fd) {
     }
 }
 
-void writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-}
-
 }  // namespace
 
 void startConsole() {
@@ -115,7 +102,8 @@ void readKeyPress(std::string_view prompt) {
     }
     // With standard output in a file, the prompt shows on the terminal all the same.
     if (!gStdoutIsTerminal) {
-        writeAll(fd, forTerminal(prompt));
+        const std::string shown = forTerminal(prompt);
+        writeAll(fd, {reinterpret_cast<const std::uint8_t*>(shown.data()), shown.size()});
     }
     if (enterRawMode(fd)) {
         readOneKey(fd);

@@ -12,24 +12,11 @@
 #include "files.h"
 #include "temporary_name.h"
 #include "terminating_signals.h"
+#include "write_all.h"
 
 namespace {
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
-
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 // Creates a new file beside the target under a name no user file has: O_EXCL
 // refuses to open anything that already exists, so nothing is ever clobbered.
