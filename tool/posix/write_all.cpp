@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "write_progress.h"
+
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = write(fd, bytes.data(), bytes.size());
@@ -13,7 +15,8 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
         if (written <= 0) {
             return false;
         }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
+        const std::size_t left = leftToWrite(bytes.size(), static_cast<std::size_t>(written));
+        bytes = bytes.last(left);
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "console_output_form.h"
 #include "shift_jis.h"
 #include "unicode.h"
+#include "write_progress.h"
 
 namespace {
 
@@ -99,8 +100,9 @@ void writeToConsole(HANDLE console, const Text& text) {
         if (!wrote || written == 0) {
             return;
         }
-        next += written;
-        left -= written;
+        const auto rest = static_cast<DWORD>(leftToWrite(left, written));
+        next += left - rest;
+        left = rest;
     }
 }
 
