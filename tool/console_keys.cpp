@@ -11,6 +11,21 @@ constexpr std::uint16_t kDelete = 0x2E;
 constexpr std::uint16_t kF1 = 0x70;
 constexpr std::uint16_t kF12 = 0x7B;
 
+// A letter typed while the input method composes arrives as VK_PROCESSKEY, its text
+// only once committed (as a key with no virtual key). The keys of a Japanese keyboard
+// that switch input modes (半角/全角, 変換, 無変換, カタカナ/ひらがな, 英数) and the
+// input method's own keys toggle, as Caps Lock does.
+constexpr std::uint16_t kProcessKey = 0xE5;
+constexpr std::uint16_t kKana = 0x15;  // to VK_MODECHANGE, Escape apart
+constexpr std::uint16_t kModeChange = 0x1F;
+constexpr std::uint16_t kOemAttn = 0xF0;  // 英数, to VK_OEM_BACKTAB
+constexpr std::uint16_t kOemBacktab = 0xF5;
+
+bool isInputModeKey(std::uint16_t key) {
+    return key == kProcessKey || (key >= kKana && key <= kModeChange && key != kEscape) ||
+           (key >= kOemAttn && key <= kOemBacktab);
+}
+
 bool isNamedKey(std::uint16_t key) {
     // Escape normally carries its character, but some consoles send it bare.
     return key == kEscape || (key >= kPageUp && key <= kDown) || key == kInsert || key == kDelete ||
@@ -20,5 +35,6 @@ bool isNamedKey(std::uint16_t key) {
 }  // namespace
 
 bool endsKeyWait(const ConsoleEvent& event) {
-    return event.isKey && event.keyDown && (event.character != 0 || isNamedKey(event.virtualKey));
+    return event.isKey && event.keyDown && !isInputModeKey(event.virtualKey) &&
+           (event.character != 0 || isNamedKey(event.virtualKey));
 }
