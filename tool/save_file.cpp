@@ -2,17 +2,27 @@
 
 #include <algorithm>
 
+#include "replace_file.h"
+
 namespace {
 
 constexpr const char* kInputName = "savedata.sav";
 constexpr const char* kOutputName = "output.sav";
 constexpr auto kImageLength = static_cast<std::int64_t>(kSaveImageSize);
 
-bool sameFile(const FileIdentity& a, const FileIdentity& b) {
-    return a.known && b.known && a.device == b.device && a.file == b.file;
+// Some network file systems report no volume or file number at all, as zeros.
+bool identified(const FileIdentity& identity) {
+    return identity.known && identity.volume != 0 && (identity.fileHigh | identity.fileLow) != 0;
 }
 
 }  // namespace
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    // File numbers can repeat (ReFS's 64-bit ones, shared folders of virtual machines and
+    // remote desktops), so the times, which one file always shares with itself, must agree too.
+    return identified(a) && identified(b) && a.volume == b.volume && a.fileHigh == b.fileHigh &&
+           a.fileLow == b.fileLow && a.created == b.created && a.written == b.written;
+}
 
 LoadOutcome loadSaveFile(SaveImage& image) {
     const FileHandle file = openForReading(kInputName);

@@ -19,6 +19,9 @@ struct LoadOutcome {
 // the image meaningful.
 LoadOutcome loadSaveFile(SaveImage& image);
 
+// Whether the two are one file, where that can be told; when it cannot, they are not.
+bool sameFile(const FileIdentity& a, const FileIdentity& b);
+
 // Writes the image to "output.sav" in the current folder; false when the old file,
 // if any, was kept because the new one could not be written, or because replacing it
 // would lose the input, the file that was read.

@@ -30,6 +30,13 @@ std::string temporaryName(const char* name, unsigned long processId, int attempt
     return formatted;
 }
 
+std::string temporaryNamePrefix(const char* name) {
+    std::string prefix = ".";
+    prefix += name;
+    prefix += '.';
+    return prefix;
+}
+
 std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name) {
     unsigned long processId = 0;
     unsigned long attempt = 0;

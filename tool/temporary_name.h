@@ -11,5 +11,8 @@ inline constexpr int kTemporaryNameAttempts = 100;
 // gives, and hidden where a leading dot hides (".output.sav.1234-0.tmp").
 std::string temporaryName(const char* name, unsigned long processId, int attempt);
 
+// What every one of those names begins with (".output.sav.").
+std::string temporaryNamePrefix(const char* name);
+
 // The process that wrote the candidate, when it is one of those temporary names.
 std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name);

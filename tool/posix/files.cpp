@@ -7,10 +7,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <string>
 
 #include "files.h"
-#include "temporary_name.h"
 #include "terminating_signals.h"
 #include "write_all.h"
 
@@ -18,88 +16,32 @@ namespace {
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
 
-// Creates a new file beside the target under a name no user file has: O_EXCL
-// refuses to open anything that already exists, so nothing is ever clobbered.
-int createTemporary(const char* name, std::string& temporary) {
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        temporary = temporaryName(name, static_cast<unsigned long>(getpid()), attempt);
-        const int fd =
-            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0) {
-            // Held while it is written, so that no other run takes it for a leftover.
-            flock(fd, LOCK_EX | LOCK_NB);
-        }
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
+std::int64_t nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-// Makes the rename itself durable. Some file systems cannot sync a folder; that
-// is no reason to report the already complete file as lost.
-void syncCurrentFolder() {
-    const int fd = open(".", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-bool processAlive(unsigned long processId) {
-    if (processId == 0 || processId > static_cast<unsigned long>(INT_MAX)) {
-        return false;
-    }
-    return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
-}
-
-// Removes the temporaries that runs killed while writing left behind: those whose run
-// is gone and that nobody holds. Only plain files of exactly that form are touched.
-void removeStaleTemporaries(const char* name) {
-    DIR* folder = opendir(".");
-    if (folder == nullptr) {
-        return;
-    }
-    while (const dirent* entry = readdir(folder)) {
-        const std::optional<unsigned long> owner = temporaryNameOwner(entry->d_name, name);
-        if (!owner || processAlive(*owner)) {
-            continue;
-        }
-        const int fd =
-            open(entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat status {};
-        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            unlink(entry->d_name);
-        }
-        close(fd);
-    }
-    closedir(folder);
-}
+// Linux and macOS name the status-change and modification times differently.
+#ifdef __APPLE__
+const struct timespec& changeTime(const struct stat& status) { return status.st_ctimespec; }
+const struct timespec& writeTime(const struct stat& status) { return status.st_mtimespec; }
+#else
+const struct timespec& changeTime(const struct stat& status) { return status.st_ctim; }
+const struct timespec& writeTime(const struct stat& status) { return status.st_mtim; }
+#endif
 
 FileIdentity identityFrom(const struct stat& status) {
-    return {true, static_cast<std::uint64_t>(status.st_dev),
-            static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint64_t>(status.st_nlink)};
+    return {true,
+            static_cast<std::uint64_t>(status.st_dev),
+            0,
+            static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::uint64_t>(status.st_nlink),
+            nanoseconds(changeTime(status)),
+            nanoseconds(writeTime(status))};
 }
 
-bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
-    std::string temporary;
-    const int fd = createTemporary(name, temporary);
-    if (fd < 0) {
-        return false;
-    }
-    bool written = writeAll(fd, bytes) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), name) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    syncCurrentFolder();
-    return true;
-}
+// What the hold on termination put aside, to be put back on release.
+sigset_t gMaskBeforeHold;
+struct sigaction gFileSizeActionBeforeHold {};
 
 }  // namespace
 
@@ -149,23 +91,89 @@ FileIdentity identityOfName(const char* name) {
     return lstat(name, &status) == 0 ? identityFrom(status) : FileIdentity{};
 }
 
-void closeFile(FileHandle file) { close(descriptor(file)); }
+bool closeFile(FileHandle file) { return close(descriptor(file)) == 0; }
 
-bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
-    // A termination signal waits until the new file is either in place or removed,
-    // and a file size limit fails the write instead of killing the process.
+FileHandle createExclusive(const std::string& name, bool& nameTaken) {
+    // O_EXCL opens nothing that exists, a symbolic link included.
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        nameTaken = errno == EEXIST;
+        return kNoFile;
+    }
+    // An advisory lock: the runs of this tool honour it, and it ends with the run.
+    flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
+}
+
+bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+    return writeAll(descriptor(file), bytes);
+}
+
+bool syncFile(FileHandle file) { return fsync(descriptor(file)) == 0; }
+
+bool closeBeforeRename() { return true; }
+
+bool renameOver(const std::string& from, const char* to) { return rename(from.c_str(), to) == 0; }
+
+// Some file systems cannot sync a folder; that is no reason to report the already
+// complete file as lost.
+void syncFolder() {
+    const int fd = open(".", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+void removeFile(const std::string& name) { unlink(name.c_str()); }
+
+std::vector<std::string> namesStartingWith(const std::string& prefix) {
+    std::vector<std::string> names;
+    DIR* folder = opendir(".");
+    if (folder == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        if (std::string_view(entry->d_name).starts_with(prefix)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    closedir(folder);
+    return names;
+}
+
+unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
+
+bool processAlive(unsigned long processId) {
+    if (processId == 0 || processId > static_cast<unsigned long>(INT_MAX)) {
+        return false;
+    }
+    return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+void removeIfUnheld(const std::string& name) {
+    const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        unlink(name.c_str());
+    }
+    close(fd);
+}
+
+void holdTermination() {
+    // The signals that end a run wait, and a file size limit fails the write instead
+    // of killing the process.
     const sigset_t terminating = terminatingSignals();
-    sigset_t previousMask;
-    sigprocmask(SIG_BLOCK, &terminating, &previousMask);
+    sigprocmask(SIG_BLOCK, &terminating, &gMaskBeforeHold);
     struct sigaction ignore {};
-    struct sigaction previousSizeAction {};
     ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previousSizeAction);
+    sigaction(SIGXFSZ, &ignore, &gFileSizeActionBeforeHold);
+}
 
-    removeStaleTemporaries(name);
-    const bool replaced = writeReplacement(name, bytes);
-
-    sigaction(SIGXFSZ, &previousSizeAction, nullptr);
-    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
-    return replaced;
+void releaseTermination() {
+    sigaction(SIGXFSZ, &gFileSizeActionBeforeHold, nullptr);
+    sigprocmask(SIG_SETMASK, &gMaskBeforeHold, nullptr);
 }

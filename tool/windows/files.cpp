@@ -1,119 +1,49 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
-#include <optional>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "files.h"
-#include "temporary_name.h"
+#include "write_progress.h"
 
 namespace {
-
-// While true, a console control event (Ctrl+C, Ctrl+Break, the window closing) waits
-// before the system ends the process, so the new file is in place or removed first.
-std::atomic<bool> gReplacing{false};
-
-BOOL WINAPI holdUntilReplaced(DWORD) {
-    while (gReplacing.load()) {
-        Sleep(1);
-    }
-    return FALSE;
-}
 
 HANDLE handleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // The tool's file names are plain ASCII.
-std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // One ReadFile or WriteFile call moves at most a DWORD's worth of bytes.
 DWORD chunkOf(std::size_t left) { return left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left); }
 
-bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), chunkOf(bytes.size()), &written, nullptr) ||
-            written == 0) {
+// Antivirus, the search indexer, a sync client or a viewer may hold a file for a moment,
+// and Windows then refuses to rename or delete it as denied, shared or locked. Such a
+// step is tried again for about a second (pauses of 1, 2, 4 ... 512 ms), well inside the
+// 5 s that Windows allows a process after a close event.
+bool heldForAMoment(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+template <typename Step>
+bool onceLetGo(Step step) {
+    for (DWORD pause = 1;; pause *= 2) {
+        if (step()) {
+            return true;
+        }
+        if (!heldForAMoment(GetLastError()) || pause > 512) {
             return false;
         }
-        bytes = bytes.subspan(written);
+        Sleep(pause);
     }
-    return true;
 }
 
-// Creates a new file beside the target under a name no user file has: CREATE_NEW
-// refuses anything that already exists, so nothing is ever clobbered.
-HANDLE createTemporary(const char* name, std::wstring& temporary) {
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        temporary = wide(temporaryName(name, GetCurrentProcessId(), attempt));
-        const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
-            return file;
-        }
-    }
-    return INVALID_HANDLE_VALUE;
-}
-
-// Whether a run with that process number is alive here.
-bool processAlive(unsigned long processId) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));
-    if (process == nullptr) {
-        // Denied means it exists; any other failure, that it does not.
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    }
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
-}
-
-// Deletes the file of that name if it is a plain file that nobody has open: without
-// sharing, it does not open while in use. Wine follows a symbolic link to its target,
-// whose name then shows as the final one, so the link and its target are left alone.
-void deleteIfUnused(const std::wstring& name) {
-    const HANDLE file =
-        CreateFileW(name.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    wchar_t path[MAX_PATH + 8];
-    const DWORD length = GetFinalPathNameByHandleW(file, path, MAX_PATH + 8, FILE_NAME_NORMALIZED);
-    const std::wstring_view final(path, length < MAX_PATH + 8 ? length : 0);
-    FILE_ATTRIBUTE_TAG_INFO kind{};
-    FILE_DISPOSITION_INFO remove{TRUE};
-    if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &kind, sizeof kind) &&
-        (kind.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-        final.ends_with(L"\\" + name)) {
-        SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove);
-    }
-    CloseHandle(file);
-}
-
-// Removes the temporaries that runs killed while writing left behind: those whose run
-// is gone and that nobody has open, as each run holds its own while it writes it.
-void removeStaleTemporaries(const char* name) {
-    std::wstring pattern = L".";
-    pattern += wide(name);
-    pattern += L".*.tmp";
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        const std::wstring candidate = found.cFileName;
-        // The tool's own names are plain ASCII; anything else is not one of them.
-        std::string narrow;
-        for (const wchar_t c : candidate) {
-            narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-        }
-        const std::optional<unsigned long> owner = temporaryNameOwner(narrow, name);
-        if (owner && !processAlive(*owner)) {
-            deleteIfUnused(candidate);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+std::int64_t ticks(const FILETIME& time) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                     time.dwLowDateTime);
 }
 
 FileIdentity identityOfHandle(HANDLE file) {
@@ -121,27 +51,63 @@ FileIdentity identityOfHandle(HANDLE file) {
     if (!GetFileInformationByHandle(file, &information)) {
         return {};
     }
-    return {
-        true, information.dwVolumeSerialNumber,
+    FileIdentity identity{
+        true,
+        information.dwVolumeSerialNumber,
+        0,
         (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow,
-        information.nNumberOfLinks};
+        information.nNumberOfLinks,
+        ticks(information.ftCreationTime),
+        ticks(information.ftLastWriteTime)};
+    // Windows 8 and later also give the 128-bit ID, which ReFS needs to tell files apart;
+    // Windows 7 has only the 64-bit index.
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+        identity.volume = id.VolumeSerialNumber;
+        std::memcpy(&identity.fileLow, id.FileId.Identifier, sizeof identity.fileLow);
+        std::memcpy(&identity.fileHigh, id.FileId.Identifier + sizeof identity.fileLow,
+                    sizeof identity.fileHigh);
+    }
+    return identity;
 }
 
-bool writeReplacement(const char* name, std::span<const std::uint8_t> bytes) {
-    std::wstring temporary;
-    const HANDLE file = createTemporary(name, temporary);
-    if (file == INVALID_HANDLE_VALUE) {
+// Symbolic links and junctions stand for another file and are left alone. Other reparse
+// points, such as the placeholders of a cloud folder (every file in OneDrive is one),
+// are files like any other.
+bool isPlainFile(const FILE_ATTRIBUTE_TAG_INFO& kind) {
+    if ((kind.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return false;
     }
-    bool written = writeAll(file, bytes) && FlushFileBuffers(file);
-    written = CloseHandle(file) && written;
-    // Write-through: the call returns only once the rename itself is on disk.
-    if (!written || !MoveFileExW(temporary.c_str(), wide(name).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str());
+    return (kind.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+           !IsReparseTagNameSurrogate(kind.ReparseTag);
+}
+
+// Whether the handle's file has that name in this folder: Wine follows a symbolic link
+// to its target, whose name then shows instead. The name within its volume is all this
+// needs, and it has no length limit.
+bool isOpenedAs(HANDLE file, const std::wstring& name) {
+    constexpr DWORD kForm = FILE_NAME_OPENED | VOLUME_NAME_NONE;
+    std::wstring path(GetFinalPathNameByHandleW(file, nullptr, 0, kForm), L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), kForm);
+    if (length == 0 || length >= path.size()) {
         return false;
     }
-    return true;
+    path.resize(length);
+    return path.ends_with(L"\\" + name);
+}
+
+// While true, a console control event (Ctrl+C, Ctrl+Break, the window closing) waits
+// before the system ends the process, so the new file is in place or removed first.
+std::atomic<bool> gHolding{false};
+std::atomic<bool> gEventHeld{false};
+
+BOOL WINAPI waitUntilReleased(DWORD) {
+    gEventHeld = true;
+    while (gHolding.load()) {
+        Sleep(1);
+    }
+    return FALSE;
 }
 
 }  // namespace
@@ -193,14 +159,124 @@ FileIdentity identityOfName(const char* name) {
     return identity;
 }
 
-void closeFile(FileHandle file) { CloseHandle(handleOf(file)); }
+bool closeFile(FileHandle file) { return CloseHandle(handleOf(file)) != FALSE; }
 
-bool replaceFile(const char* name, std::span<const std::uint8_t> bytes) {
-    gReplacing = true;
-    SetConsoleCtrlHandler(holdUntilReplaced, TRUE);
-    removeStaleTemporaries(name);
-    const bool replaced = writeReplacement(name, bytes);
-    gReplacing = false;
-    SetConsoleCtrlHandler(holdUntilReplaced, FALSE);
-    return replaced;
+FileHandle createExclusive(const std::string& name, bool& nameTaken) {
+    // No sharing: nobody else opens it, a run's sweep included, until it is closed.
+    const HANDLE file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        nameTaken = GetLastError() == ERROR_FILE_EXISTS;
+        return kNoFile;
+    }
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const DWORD asked = chunkOf(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(handleOf(file), bytes.data(), asked, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes = bytes.subspan(asked - leftToWrite(asked, written));
+    }
+    return true;
+}
+
+bool syncFile(FileHandle file) { return FlushFileBuffers(handleOf(file)) != FALSE; }
+
+// A file open without sharing cannot be renamed, even by its own holder.
+bool closeBeforeRename() { return true; }
+
+bool renameOver(const std::string& from, const char* to) {
+    // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete. For a rename
+    // on one volume, the bytes are on the disk already (syncFile), but the rename itself
+    // may be undone by a power cut: Windows has no counterpart of a folder sync.
+    const std::wstring source = wide(from);
+    const std::wstring target = wide(to);
+    return onceLetGo([&] {
+        return MoveFileExW(source.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
+}
+
+void syncFolder() {}
+
+void removeFile(const std::string& name) {
+    const std::wstring path = wide(name);
+    onceLetGo([&] { return DeleteFileW(path.c_str()) != FALSE; });
+}
+
+std::vector<std::string> namesStartingWith(const std::string& prefix) {
+    std::vector<std::string> names;
+    const std::wstring start = wide(prefix);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((start + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        // The pattern also matches short 8.3 names; and a name that is not plain ASCII is
+        // none of the tool's, which narrowing it to bytes could make it look like.
+        const std::wstring_view name = found.cFileName;
+        if (name.starts_with(start) &&
+            std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; })) {
+            names.emplace_back(name.begin(), name.end());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+unsigned long currentProcessId() { return GetCurrentProcessId(); }
+
+bool processAlive(unsigned long processId) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));
+    if (process == nullptr) {
+        // Denied means it exists; any other failure, that it does not.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+void removeIfUnheld(const std::string& name) {
+    // Without sharing, it does not open while anybody has it open.
+    const std::wstring path = wide(name);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    onceLetGo([&] {
+        file = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    FILE_ATTRIBUTE_TAG_INFO kind{};
+    FILE_DISPOSITION_INFO remove{TRUE};
+    if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &kind, sizeof kind) &&
+        isPlainFile(kind) && isOpenedAs(file, path)) {
+        onceLetGo([&] {
+            return SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove) !=
+                   FALSE;
+        });
+    }
+    CloseHandle(file);
+}
+
+void holdTermination() {
+    gHolding = true;
+    SetConsoleCtrlHandler(waitUntilReleased, TRUE);
+}
+
+void releaseTermination() {
+    SetConsoleCtrlHandler(waitUntilReleased, FALSE);
+    // An event that came meanwhile ends the run now, as the system would have ended it,
+    // before anything changes the console's mode.
+    if (gEventHeld.load()) {
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+    gHolding = false;
 }
