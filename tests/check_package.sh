@@ -5,6 +5,8 @@
 # save with each packaged program (Kovalt.exe under Wine), comparing the bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Listings and comparisons in byte order, whatever the caller's locale.
+export LC_ALL=C
 version=$(sed -n 's/^project(kovalt VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 package=$PWD/build/package
 work=$(mktemp -d)

@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include <gtest/gtest.h>
+
 #include "scratch_folder.h"
 
 #include <fcntl.h>
@@ -95,8 +97,8 @@ int millisecondsLeft(Clock::time_point deadline) {
     const pid_t tool = fork();
     if (tool == 0) {
         setpgid(0, 0);
-        while (foreground && tcgetpgrp(terminal) != getpid()) {
-            usleep(1000);
+        if (foreground && !eventually([&] { return tcgetpgrp(terminal) == getpid(); }, 5000)) {
+            _exit(126);
         }
         close(terminal);
         becomeTool(setup);
@@ -233,22 +235,27 @@ std::string readUntil(int master, const std::string& text, int timeoutMs) {
 
 std::string readFor(int master, int timeoutMs) { return readUntil(master, "", timeoutMs); }
 
-ChildEnd waitForEnd(pid_t pid, int timeoutMs) {
+bool eventually(const std::function<bool()>& condition, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return endFromStatus(status);
-        }
+    while (!condition()) {
         if (Clock::now() >= deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ChildEnd end;
-            end.timedOut = true;
-            return end;
+            return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return true;
+}
+
+ChildEnd waitForEnd(pid_t pid, int timeoutMs) {
+    int status = 0;
+    if (eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs)) {
+        return endFromStatus(status);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ChildEnd end;
+    end.timedOut = true;
+    return end;
 }
 
 bool stillRunningAfter(pid_t pid, int timeoutMs) {
@@ -262,27 +269,25 @@ bool stillRunningAfter(pid_t pid, int timeoutMs) {
 void bringToForeground(const PtyChild& child) {
     kill(child.pid, SIGUSR1);
     pid_t foreground = 0;
-    for (int tries = 0; tries < 5000 && (ioctl(child.master, TIOCGPGRP, &foreground) != 0 ||
-                                         foreground != child.tool);
-         ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    EXPECT_TRUE(eventually(
+        [&] {
+            return ioctl(child.master, TIOCGPGRP, &foreground) == 0 && foreground == child.tool;
+        },
+        5000))
+        << "the stand-in shell did not give the job the terminal";
     kill(child.tool, SIGCONT);
 }
 
 bool stopsWithin(pid_t pid, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-    do {
-        // The state follows the command's name, which ends with the last ')'.
-        const std::string line = readBytes(stat);
-        const std::size_t nameEnd = line.rfind(')');
-        if (nameEnd != std::string::npos && line.compare(nameEnd, 3, ") T") == 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    } while (Clock::now() < deadline);
-    return false;
+    return eventually(
+        [&] {
+            // The state follows the command's name, which ends with the last ')'.
+            const std::string line = readBytes(stat);
+            const std::size_t nameEnd = line.rfind(')');
+            return nameEnd != std::string::npos && line.compare(nameEnd, 3, ") T") == 0;
+        },
+        timeoutMs);
 }
 
 void closePty(PtyChild& child) {

@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,9 @@ std::string readUntil(int master, const std::string& text, int timeoutMs);
 
 // Reads whatever arrives until the end or the time is up.
 std::string readFor(int master, int timeoutMs);
+
+// Whether the condition holds within the time, looking every millisecond.
+bool eventually(const std::function<bool()>& condition, int timeoutMs);
 
 ChildEnd waitForEnd(pid_t pid, int timeoutMs);
 

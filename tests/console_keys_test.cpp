@@ -14,6 +14,7 @@ TEST(ConsoleKeys, KeysThatCarryACharacterEndTheWait) {
         keyDown(0x20, u' '),  keyDown(0x0D, u'\r'), keyDown(0x1B, u'\x1b'),
         keyDown(0x09, u'\t'), keyDown(0x08, u'\b'), keyDown(0x43, u'\x03'),  // Ctrl+C
         keyDown(0xE7, u'あ'),  // a character that the input method composed
+        keyDown(0x00, u'漢'),  // text that the input method committed
     };
     for (const ConsoleEvent& key : keys) {
         EXPECT_TRUE(endsKeyWait(key)) << "virtual key " << key.virtualKey;
@@ -38,6 +39,16 @@ TEST(ConsoleKeys, ModifiersLocksAndKeysWithoutACharacterAreIgnored) {
     for (const std::uint16_t key : {0x10, 0x11, 0x12, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0x14,
                                     0x90, 0x91, 0x13, 0x5B, 0x5C, 0x5D, 0x7C, 0xAF}) {
         EXPECT_FALSE(endsKeyWait(keyDown(key))) << "virtual key " << key;
+    }
+}
+
+// VK_PROCESSKEY, bare or with the letter that began a composition, and a Japanese
+// keyboard's mode keys: 半角/全角 (VK_KANJI, VK_OEM_AUTO, VK_OEM_ENLW), 変換, 無変換,
+// カタカナ/ひらがな (VK_KANA, VK_OEM_COPY) and 英数 (VK_OEM_ATTN).
+TEST(ConsoleKeys, InputMethodAndModeKeysAreIgnored) {
+    for (const std::uint16_t key : {0xE5, 0x19, 0xF3, 0xF4, 0x1C, 0x1D, 0x15, 0xF2, 0xF0}) {
+        EXPECT_FALSE(endsKeyWait(keyDown(key))) << "virtual key " << key;
+        EXPECT_FALSE(endsKeyWait(keyDown(key, u'a'))) << "virtual key " << key << " with a";
     }
 }
 

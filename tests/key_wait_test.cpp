@@ -2,12 +2,11 @@
 // terminal settings it restores, whatever ends the run.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "child_process.h"
 #include "cp932.h"
@@ -39,13 +38,14 @@ protected:
 
     // Once the wait is in raw mode, or the time is up.
     void awaitRawMode() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         termios now{};
-        while (tcgetattr(child.slave, &now) == 0 && (now.c_lflag & ICANON) != 0 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        EXPECT_EQ(now.c_lflag & (ICANON | ECHO | ISIG), 0u) << "the wait is not in raw mode";
+        EXPECT_TRUE(eventually(
+            [&] {
+                return tcgetattr(child.slave, &now) == 0 &&
+                       (now.c_lflag & (ICANON | ECHO | ISIG)) == 0;
+            },
+            5000))
+            << "the wait is not in raw mode";
     }
 
     // Starts the tool and returns what the terminal showed up to the prompt.
@@ -65,6 +65,12 @@ protected:
         const ChildEnd end = waitForEnd(child.pid, 5000);
         child.pid = -1;
         return end;
+    }
+
+    int unread() {
+        int count = -1;
+        ioctl(child.slave, TIOCINQ, &count);
+        return count;
     }
 
     // Input still queued on the terminal, as the shell would read it next.
@@ -184,9 +190,10 @@ TEST_F(KeyWait, OnlyTheFirstKeyIsTaken) {
     for (const std::vector<std::string>& parts : typings) {
         SCOPED_TRACE(testing::PrintToString(parts));
         startAndAwaitWait();
+        // Each part once the tool has read the one before, well inside its 100 ms gap.
         for (const std::string& part : parts) {
+            EXPECT_TRUE(eventually([&] { return unread() == 0; }, 5000));
             type(part);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         EXPECT_EQ(awaitEnd().exitCode, 1);
         EXPECT_EQ(leftoverInput(), "b");

@@ -6,6 +6,7 @@
 
 #include "sample_image.h"
 #include "save_image.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -17,12 +18,6 @@ constexpr std::size_t kSecondChecksum = kCopySize + kChecksumOffset;
 SaveImage& scratchImage() {
     static SaveImage image;
     return image;
-}
-
-void clearAndReseal(SaveImage& image) {
-    clearResetState(image);
-    resealCopy(image, 1);
-    resealCopy(image, 2);
 }
 
 std::uint16_t wordAt(const SaveImage& image, std::size_t offset) {

@@ -38,6 +38,12 @@ void writeImage(const std::filesystem::path& file, const SaveImage& image) {
     writeBytes(file, std::string(image.begin(), image.end()));
 }
 
+void clearAndReseal(SaveImage& image) {
+    clearResetState(image);
+    resealCopy(image, 1);
+    resealCopy(image, 2);
+}
+
 SaveImage& writeSampleSave(const std::filesystem::path& folder, std::uint64_t seed) {
     static SaveImage image;
     fillSampleImage(image, seed);

@@ -3,8 +3,10 @@
 //
 //   console_driver keys REPORT KOVALT    writes input records during the key wait
 //   console_driver break REPORT KOVALT   sends Ctrl+Break during the key wait
-//   console_driver hold FILE write|none KOVALT
-//       holds FILE open, for writing or with no sharing, while Kovalt.exe runs
+//   console_driver hold FILE write|none|brief|break KOVALT
+//       holds FILE open while Kovalt.exe runs: for writing, or with no sharing; brief
+//       lets go of it 300 ms after Kovalt.exe has made its temporary, and break also
+//       sends Kovalt.exe Ctrl+Break just before that
 //
 // keys and break start Kovalt.exe with standard input from NUL and standard output
 // into dialogue.txt, copied to dialogue-at-wait.txt once the wait has begun, and
@@ -120,21 +122,37 @@ void keys(const wchar_t* kovalt) {
 
 // As the system delivers a control event: a new thread in the process, at the routine
 // that calls its handlers.
-void controlBreak(const wchar_t* kovalt) {
-    const HANDLE process = startAndAwaitWait(kovalt);
+void sendControlBreak(HANDLE process) {
     const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
     CreateRemoteThread(process, nullptr, 0, routine,
                        reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_BREAK_EVENT)), 0,
                        nullptr);
+}
+
+void controlBreak(const wchar_t* kovalt) {
+    const HANDLE process = startAndAwaitWait(kovalt);
+    sendControlBreak(process);
     reportEnd(process);
+}
+
+// Once Kovalt.exe has made its temporary, it is replacing output.sav.
+void awaitTemporary(HANDLE process) {
+    for (int i = 0; i < 1000 && WaitForSingleObject(process, 5) == WAIT_TIMEOUT; ++i) {
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW(L".output.sav.*.tmp", &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            return;
+        }
+    }
 }
 
 int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
     const bool write = how == L"write";
-    const HANDLE held = CreateFileW(file, write ? GENERIC_WRITE : GENERIC_READ,
-                                    write ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW(file, write ? GENERIC_WRITE : GENERIC_READ,
+                              write ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (held == INVALID_HANDLE_VALUE) {
         return 3;
     }
@@ -143,8 +161,21 @@ int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
             L".output.sav." + std::to_wstring(GetCurrentProcessId()) + L"-0.tmp";
         CloseHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     }
-    const int status = static_cast<int>(awaitEnd(start(kovalt, false)));
-    CloseHandle(held);
+    const HANDLE process = start(kovalt, false);
+    const bool letsGo = how == L"brief" || how == L"break";
+    if (letsGo) {
+        awaitTemporary(process);
+        Sleep(300);
+        if (how == L"break") {
+            sendControlBreak(process);
+            Sleep(100);
+        }
+        CloseHandle(held);
+    }
+    const int status = static_cast<int>(awaitEnd(process));
+    if (!letsGo) {
+        CloseHandle(held);
+    }
     return status;
 }
 
