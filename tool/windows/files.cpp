@@ -271,12 +271,16 @@ void holdTermination() {
     SetConsoleCtrlHandler(waitUntilReleased, TRUE);
 }
 
+// An event that came meanwhile ends the run now, as the system would have ended it,
+// before anything changes the console's mode. The handler is removed only once none
+// waits in it: Wine calls the handlers holding the lock that removing one takes.
 void releaseTermination() {
-    SetConsoleCtrlHandler(waitUntilReleased, FALSE);
-    // An event that came meanwhile ends the run now, as the system would have ended it,
-    // before anything changes the console's mode.
     if (gEventHeld.load()) {
         ExitProcess(STATUS_CONTROL_C_EXIT);
     }
     gHolding = false;
+    SetConsoleCtrlHandler(waitUntilReleased, FALSE);
+    if (gEventHeld.load()) {
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
 }
