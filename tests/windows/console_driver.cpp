@@ -106,6 +106,8 @@ void keys(const wchar_t* kovalt) {
         key(true, VK_SHIFT, 0, SHIFT_PRESSED),
         key(true, VK_CAPITAL, 0),
         key(true, VK_PAUSE, 0),
+        key(true, VK_PROCESSKEY, L'a'),  // a letter that starts an IME composition
+        key(true, VK_KANJI, 0),          // 半角/全角
         {FOCUS_EVENT, {}},
         {MOUSE_EVENT, {}},
         {WINDOW_BUFFER_SIZE_EVENT, {}},
