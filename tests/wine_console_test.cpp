@@ -116,8 +116,9 @@ TEST_F(WineConsole, CodePage932ConsoleShowsTheShiftJisTexts) {
 }
 
 // Records written into the console during the wait: a release, modifier and lock keys
-// alone, Pause, the IME's keys, focus, mouse, window and menu events are passed over; Ctrl+C is a
-// key like any other. Its release and the key after it stay for the next reader.
+// alone, Pause, the IME's keys, focus, mouse, window and menu events are passed over;
+// Ctrl+C is a key like any other. Its release and the key after it stay for the next
+// reader.
 TEST_F(WineConsole, KeyWaitTakesOnlyAKeyPressAndPutsTheModeBack) {
     std::map<std::string, std::string> report = drive("keys");
     EXPECT_EQ(report["during"], rawModeOf(report["before"]));
