@@ -34,19 +34,25 @@ LoadOutcome loadSaveFile(SaveImage& image) {
         closeFile(file);
         return {length > kImageLength ? LoadKind::TooLarge : LoadKind::WrongSize, length};
     }
+    const FileIdentity before = identityOf(file);
     image.fill(0xFF);
     const std::size_t delivered = readUpTo(file, image);
-    // A save that changed length after it was measured is not the save that was measured.
+    // A save that changed after it was measured is not the save that was measured.
     std::uint8_t beyond = 0;
     const bool grew = delivered == kSaveImageSize && readUpTo(file, {&beyond, 1}) == 1;
-    const std::int64_t grownTo = grew ? std::max(fileLength(file), kImageLength + 1) : 0;
+    const std::int64_t lengthAfter = fileLength(file);
     const FileIdentity input = identityOf(file);
     closeFile(file);
     if (grew) {
-        return {LoadKind::TooLarge, grownTo};
+        return {LoadKind::TooLarge, std::max(lengthAfter, kImageLength + 1)};
     }
     if (delivered != kSaveImageSize) {
         return {LoadKind::WrongSize, static_cast<std::int64_t>(delivered)};
+    }
+    // Rewritten in place while it was read, its length kept: what was read may be a
+    // mixture of the old and the new bytes. Its times tell, as only POSIX lets it happen.
+    if (input != before || lengthAfter != length) {
+        return {LoadKind::WrongSize, lengthAfter};
     }
     return {LoadKind::Loaded, length, input};
 }

@@ -5,12 +5,18 @@
 
 namespace {
 
-bool takeNumber(std::string_view& text, unsigned long& value) {
+// Process numbers as either system gives them, up to a 32-bit DWORD on Windows.
+constexpr unsigned long long kLargestProcessId = 0xFFFFFFFF;
+
+// A number as the tool writes one: decimal digits with no leading zero, from low to high.
+bool takeNumber(std::string_view& text, unsigned long long low, unsigned long long high,
+                unsigned long long& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{}) {
+    const auto digits = static_cast<std::size_t>(end - text.data());
+    if (error != std::errc{} || (digits > 1 && text[0] == '0') || value < low || value > high) {
         return false;
     }
-    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    text.remove_prefix(digits);
     return true;
 }
 
@@ -38,12 +44,12 @@ std::string temporaryNamePrefix(const char* name) {
 }
 
 std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name) {
-    unsigned long processId = 0;
-    unsigned long attempt = 0;
+    unsigned long long processId = 0;
+    unsigned long long attempt = 0;
     if (take(candidate, ".") && take(candidate, name) && take(candidate, ".") &&
-        takeNumber(candidate, processId) && take(candidate, "-") &&
-        takeNumber(candidate, attempt) && candidate == ".tmp") {
-        return processId;
+        takeNumber(candidate, 1, kLargestProcessId, processId) && take(candidate, "-") &&
+        takeNumber(candidate, 0, kTemporaryNameAttempts - 1, attempt) && candidate == ".tmp") {
+        return static_cast<unsigned long>(processId);
     }
     return std::nullopt;
 }

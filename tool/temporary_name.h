@@ -14,5 +14,7 @@ std::string temporaryName(const char* name, unsigned long processId, int attempt
 // What every one of those names begins with (".output.sav.").
 std::string temporaryNamePrefix(const char* name);
 
-// The process that wrote the candidate, when it is one of those temporary names.
+// The process that wrote the candidate, when it is one of those temporary names exactly as
+// the tool writes them: no leading zeros, a process number of 1 to 4,294,967,295, an
+// attempt number below kTemporaryNameAttempts.
 std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name);

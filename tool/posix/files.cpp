@@ -111,7 +111,9 @@ bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
 
 bool syncFile(FileHandle file) { return fsync(descriptor(file)) == 0; }
 
-bool closeBeforeRename() { return true; }
+// The lock goes with the last descriptor: held until the file is in place, it keeps a
+// run in another PID namespace, to which this run's number means nothing, off it.
+bool closeBeforeRename() { return false; }
 
 bool renameOver(const std::string& from, const char* to) { return rename(from.c_str(), to) == 0; }
 
