@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_folder.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -86,13 +84,16 @@ int millisecondsLeft(Clock::time_point deadline) {
 
 // A job-control shell in miniature, leading the session: starts the tool in a process
 // group of its own, in the foreground or the background, hands it the terminal on
-// SIGUSR1, as fg does, and ends as the tool ends.
+// SIGUSR1, as fg does, takes the terminal back whenever it stops and reports the stop
+// signal through the pipe, and ends as the tool ends.
 [[noreturn]] void runAsShell(const ChildSetup& setup, int terminal, int toolPipe) {
     sigset_t wake;
     sigemptyset(&wake);
     sigaddset(&wake, SIGUSR1);
     sigaddset(&wake, SIGCHLD);
-    sigprocmask(SIG_BLOCK, &wake, nullptr);
+    sigset_t blocked = wake;
+    sigaddset(&blocked, SIGTTOU);  // it takes the terminal back from the background
+    sigprocmask(SIG_BLOCK, &blocked, nullptr);
     const bool foreground = setup.job == ChildSetup::Job::Foreground;
     const pid_t tool = fork();
     if (tool == 0) {
@@ -111,10 +112,18 @@ int millisecondsLeft(Clock::time_point deadline) {
         _exit(123);
     }
     for (int got = 0; sigwait(&wake, &got) == 0;) {
-        int status = 0;
         if (got == SIGUSR1) {
             tcsetpgrp(terminal, tool);
-        } else if (waitpid(tool, &status, WNOHANG) == tool) {
+        }
+        for (int status = 0; waitpid(tool, &status, WNOHANG | WUNTRACED) == tool;) {
+            if (WIFSTOPPED(status)) {
+                tcsetpgrp(terminal, getpgrp());
+                const int stop = WSTOPSIG(status);
+                if (write(toolPipe, &stop, sizeof stop) != sizeof stop) {
+                    _exit(123);
+                }
+                continue;
+            }
             if (WIFSIGNALED(status)) {
                 signal(WTERMSIG(status), SIG_DFL);
                 sigprocmask(SIG_UNBLOCK, &wake, nullptr);
@@ -207,11 +216,11 @@ PtyChild startInPty(const ChildSetup& given) {
     }
     close(toolPipe[1]);
     child.tool = child.pid;
+    child.stops = toolPipe[0];
     if (setup.job != ChildSetup::Job::None &&
-        read(toolPipe[0], &child.tool, sizeof child.tool) != sizeof child.tool) {
+        read(child.stops, &child.tool, sizeof child.tool) != sizeof child.tool) {
         throw std::runtime_error("the stand-in shell did not start the tool");
     }
-    close(toolPipe[0]);
     return child;
 }
 
@@ -278,26 +287,22 @@ void bringToForeground(const PtyChild& child) {
     kill(child.tool, SIGCONT);
 }
 
-bool stopsWithin(pid_t pid, int timeoutMs) {
-    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-    return eventually(
-        [&] {
-            // The state follows the command's name, which ends with the last ')'.
-            const std::string line = readBytes(stat);
-            const std::size_t nameEnd = line.rfind(')');
-            return nameEnd != std::string::npos && line.compare(nameEnd, 3, ") T") == 0;
-        },
-        timeoutMs);
+int nextStop(const PtyChild& child, int timeoutMs) {
+    pollfd ready{child.stops, POLLIN, 0};
+    int stop = 0;
+    if (poll(&ready, 1, timeoutMs) != 1 || read(child.stops, &stop, sizeof stop) != sizeof stop) {
+        return 0;
+    }
+    return stop;
 }
 
 void closePty(PtyChild& child) {
-    if (child.master >= 0) {
-        close(child.master);
+    for (const int fd : {child.master, child.slave, child.stops}) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
-    if (child.slave >= 0) {
-        close(child.slave);
-    }
-    child.master = child.slave = -1;
+    child.master = child.slave = child.stops = -1;
 }
 
 void endPtyChild(PtyChild& child) {

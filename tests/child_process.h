@@ -52,12 +52,13 @@ struct PtyChild {
     pid_t tool = -1;  // the tool itself
     int master = -1;
     int slave = -1;     // the test's own descriptor for the child's terminal
+    int stops = -1;     // where the stand-in shell reports each stop of its job
     termios initial{};  // the terminal's settings before the child started
 };
 
 // With a new pseudo-terminal, in its default settings, as its controlling terminal and
 // standard streams. The stand-in shell of a job gives it the terminal, as fg does, on
-// SIGUSR1.
+// SIGUSR1, and takes it back whenever the job stops.
 PtyChild startInPty(const ChildSetup& setup);
 
 // Reads until the text has been seen, the end, or the time is up; returns all read.
@@ -78,8 +79,9 @@ bool stillRunningAfter(pid_t pid, int timeoutMs);
 // What fg does for a stopped job: gives it the terminal, then continues it.
 void bringToForeground(const PtyChild& child);
 
-// Whether the process is stopped, or stops within the time.
-bool stopsWithin(pid_t pid, int timeoutMs);
+// The signal that stopped the job next, as its stand-in shell saw it; 0 when it did not
+// stop within the time.
+int nextStop(const PtyChild& child, int timeoutMs);
 
 void closePty(PtyChild& child);
 

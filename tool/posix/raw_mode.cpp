@@ -59,12 +59,15 @@ extern "C" void restoreAndDie(int signal) {
     standard.sa_handler = SIG_DFL;
     sigaction(signal, &standard, nullptr);
     // Still blocked inside this handler: delivered, and fatal, as soon as it returns.
+    // A real fault that raised it would fault again there; either way the default
+    // action ends the process, with a core dump where it makes one.
     raise(signal);
 }
 
-// Ctrl+Z sent from elsewhere, or a read from the background: the terminal has its own
-// settings while the run is stopped, and raw mode again once the run is continued in
-// the foreground. Continued in the background, its next read stops it again.
+// Ctrl+Z sent from elsewhere, a read or a change of settings from the background, or a
+// stop signal sent as such: the terminal has its own settings while the run is stopped,
+// and raw mode again once the run is continued in the foreground. Continued in the
+// background, its next read stops it again.
 extern "C" void restoreAndStop(int signal) {
     const int savedErrno = errno;
     restoreIfRaw();
@@ -85,15 +88,18 @@ extern "C" void restoreAndStop(int signal) {
     errno = savedErrno;
 }
 
-bool isStop(int signal) { return signal == SIGTSTP || signal == SIGTTIN; }
+bool isStop(int signal) { return signal == SIGTSTP || signal == SIGTTIN || signal == SIGTTOU; }
 
 void catchSignals() {
-    gHandled = terminatingSignals();
+    gHandled = fatalSignals();
     sigaddset(&gHandled, SIGTSTP);
     sigaddset(&gHandled, SIGTTIN);
+    sigaddset(&gHandled, SIGTTOU);
     struct sigaction handler {};
     handler.sa_mask = gHandled;
-    sigaddset(&handler.sa_mask, SIGTTOU);
+    // A read or a change of settings that a stop interrupted starts again once the run
+    // is continued: it stops again in the background, or goes on in the foreground.
+    handler.sa_flags = SA_RESTART;
     for (int signal = 1; signal < NSIG; ++signal) {
         if (sigismember(&gHandled, signal) != 1) {
             continue;
@@ -115,12 +121,10 @@ void releaseSignals() {
     }
 }
 
-// The handled signals and SIGTTOU wait while the state they read changes.
+// The handled signals, SIGTTOU among them, wait while the state they read changes.
 sigset_t holdSignals() {
-    sigset_t held = gHandled;
     sigset_t previous;
-    sigaddset(&held, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &held, &previous);
+    sigprocmask(SIG_BLOCK, &gHandled, &previous);
     return previous;
 }
 

@@ -27,3 +27,11 @@ sigset_t terminatingSignals() {
 #endif
     return signals;
 }
+
+sigset_t fatalSignals() {
+    sigset_t signals = terminatingSignals();
+    for (const int signal : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGXFSZ}) {
+        sigaddset(&signals, signal);
+    }
+    return signals;
+}
