@@ -507,6 +507,18 @@ TEST_F(WineToolRun, FilesHeldByAnotherProgram) {
     }
 }
 
+// Two runs started together in one folder both complete: the move of one waits while
+// the other's is under way.
+TEST_F(WineToolRun, TwoRunsStartedTogetherBothComplete) {
+    const std::string reset = resetOf(sampleSave(21));
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(run(underWineDriver({}, {"pair"})).end.exitCode, 0);
+        EXPECT_EQ(readBytes(folder / "output.sav"), reset);
+        EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
+    }
+}
+
 // Wine's relay trace shows what the files cannot: the save opened shared for reading
 // only and measured only as a disk file; the new file written, flushed and closed
 // before it is moved into place, write-through; and control events held off meanwhile.

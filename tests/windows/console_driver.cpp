@@ -3,6 +3,8 @@
 //
 //   console_driver keys REPORT KOVALT    writes input records during the key wait
 //   console_driver break REPORT KOVALT   sends Ctrl+Break during the key wait
+//   console_driver pair KOVALT           starts Kovalt.exe twice at once, as a double
+//       click twice over does, and ends with the first failing run's status
 //   console_driver hold FILE write|none|brief|break KOVALT
 //       holds FILE open while Kovalt.exe runs: for writing, or with no sharing; brief
 //       lets go of it 300 ms after Kovalt.exe has made its temporary, and break also
@@ -181,6 +183,14 @@ int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
     return status;
 }
 
+int pair(const wchar_t* kovalt) {
+    const HANDLE first = start(kovalt, false);
+    const HANDLE second = start(kovalt, false);
+    const DWORD firstStatus = awaitEnd(first);
+    const DWORD secondStatus = awaitEnd(second);
+    return static_cast<int>(firstStatus != 0 ? firstStatus : secondStatus);
+}
+
 // The driver itself outlives any control event the console sends.
 BOOL WINAPI carryOn(DWORD) { return TRUE; }
 
@@ -190,6 +200,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"hold" && argc == 5) {
         return hold(argv[2], argv[3], argv[4]);
+    }
+    if (mode == L"pair" && argc == 3) {
+        return pair(argv[2]);
     }
     if ((mode != L"keys" && mode != L"break") || argc != 4) {
         return 2;
