@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the release archives in build/package as a player gets them: unpacks both,
 # checks every file against SHA256SUMS, looks for Kovalt.exe's version resource and
-# manifest, checks that the guides explain every message, and resets one synthetic
-# save with each packaged program (Kovalt.exe under Wine), comparing the bytes.
+# manifest and kovalt's glibc needs, checks that the guides explain every message, and
+# resets one synthetic save with each packaged program (Kovalt.exe under Wine, kovalt
+# also with the older glibc it was built against), comparing the bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Listings and comparisons in byte order, whatever the caller's locale.
@@ -25,6 +26,14 @@ tar -xzf "$package/kovalt-$version-linux-x86_64.tar.gz" -C "$work/linux"
 (cd "$windows" && sha256sum --check --strict --quiet SHA256SUMS) || fail "zip: checksums differ"
 (cd "$linux" && sha256sum --check --strict --quiet SHA256SUMS) || fail "tarball: checksums differ"
 [ -x "$linux/kovalt" ] || fail "kovalt is not executable"
+
+# The guides promise glibc 2.28 and later: kovalt may ask for no newer version.
+glibc_promised=2.28
+glibc_needed=$(objdump -T "$linux/kovalt" | grep -o 'GLIBC_[0-9.]*' | cut -c7- | sort -V | tail -1)
+[ "$(printf '%s\n' "$glibc_needed" "$glibc_promised" | sort -V | tail -1)" = "$glibc_promised" ] ||
+    fail "kovalt needs glibc $glibc_needed, newer than the $glibc_promised the guides promise"
+grep -qF "glibc $glibc_promised" docs/guide-en.txt && grep -qF "glibc $glibc_promised" docs/guide-ja.txt ||
+    fail "the guides do not state glibc $glibc_promised"
 
 # What Explorer shows under Properties, Details, and how Windows starts the program.
 resources=$(x86_64-w64-mingw32-windres -i "$windows/Kovalt.exe" -O rc)
@@ -74,6 +83,15 @@ for program in linux windows; do
     cp "$work/savedata.sav" "$work/run-$program/"
 done
 (cd "$work/run-linux" && setsid "$linux/kovalt" </dev/null >dialogue) || fail "kovalt failed"
+# And once more with the older C library it was built against, loaded from its root.
+sysroot=$(sed -n 's/^KOVALT_LINUX_SYSROOT:PATH=//p' "$package/CMakeCache.txt")
+mkdir "$work/run-older-glibc"
+cp "$work/savedata.sav" "$work/run-older-glibc/"
+(cd "$work/run-older-glibc" && setsid "$sysroot/lib64/ld-linux-x86-64.so.2" \
+    --library-path "$sysroot/lib/x86_64-linux-gnu:$sysroot/usr/lib/x86_64-linux-gnu" \
+    "$linux/kovalt" </dev/null >dialogue) || fail "kovalt failed with the glibc of $sysroot"
+cmp "$work/run-linux/output.sav" "$work/run-older-glibc/output.sav" ||
+    fail "the outputs differ with the older glibc"
 export WINEPREFIX=$work/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 "$wine" wineboot --init >/dev/null 2>&1

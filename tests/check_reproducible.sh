@@ -14,7 +14,7 @@ for clone in "$first" "$second"; do
         { cat "$work/build.log"; exit 1; }
 done
 for built in package/kovalt-$version-windows-x64.zip package/kovalt-$version-linux-x86_64.tar.gz \
-             package/windows/Kovalt.exe package/kovalt; do
+             package/windows/Kovalt.exe package/linux/kovalt; do
     cmp "$first/build/$built" "$second/build/$built"
     echo "reproducible: $built $(sha256sum <"$first/build/$built" | cut -c1-16)"
 done
