@@ -1,0 +1,40 @@
+#!/usr/bin/env python3
+"""Makes the web edition's one self-contained page: the configured template with the
+tool's WebAssembly (in base64) and its JavaScript filled in, under a policy that lets
+run these scripts and this style and nothing else, and fetch nothing at all.
+
+usage: make_page.py TEMPLATE GLUE WASM PAGE
+"""
+import base64
+import hashlib
+import re
+import sys
+
+
+def digest(text):
+    return "'sha256-%s'" % base64.b64encode(hashlib.sha256(text.encode()).digest()).decode()
+
+
+def main():
+    template, glue, wasm, page = sys.argv[1:]
+    with open(template, encoding="utf-8") as source:
+        html = source.read()
+    with open(glue, encoding="utf-8") as source:
+        script = source.read().strip()
+    if "</script" in script.lower():
+        sys.exit("make_page: the glue would end its script element early")
+    with open(wasm, "rb") as source:
+        binary = base64.b64encode(source.read()).decode()
+    html = html.replace("%%KOVALT_WASM%%", binary).replace("%%KOVALT_GLUE%%", script)
+    # Only a script element without attributes runs; the one that holds the WebAssembly
+    # is data.
+    scripts = " ".join(map(digest, re.findall(r"<script>(.*?)</script>", html, re.S)))
+    styles = " ".join(map(digest, re.findall(r"<style>(.*?)</style>", html, re.S)))
+    policy = (f"default-src 'none'; script-src {scripts} 'wasm-unsafe-eval'; "
+              f"style-src {styles}; base-uri 'none'; form-action 'none'")
+    with open(page, "w", encoding="utf-8", newline="\n") as target:
+        target.write(html.replace("%%KOVALT_POLICY%%", policy))
+
+
+if __name__ == "__main__":
+    main()

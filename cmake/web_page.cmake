@@ -1,0 +1,22 @@
+# The web edition: the tool compiled to WebAssembly behind the page's own seams, and one
+# self-contained page that holds it, kovalt.html in the binary dir.
+add_executable(kovalt_page tool/web/main.cpp)
+target_link_libraries(kovalt_page PRIVATE kovalt_tool)
+target_link_options(kovalt_page PRIVATE
+    --no-entry
+    -sENVIRONMENT=web
+    -sFILESYSTEM=0
+    # No eval or new Function: the page's policy would refuse them.
+    -sDYNAMIC_EXECUTION=0
+    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltReadLimit)
+
+find_program(KOVALT_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+configure_file(tool/web/page.html.in page.html.in @ONLY)
+set(page ${CMAKE_BINARY_DIR}/kovalt.html)
+add_custom_command(OUTPUT ${page}
+    COMMAND ${KOVALT_PYTHON} ${PROJECT_SOURCE_DIR}/cmake/make_page.py
+        ${CMAKE_BINARY_DIR}/page.html.in $<TARGET_FILE:kovalt_page>
+        $<TARGET_FILE_DIR:kovalt_page>/kovalt_page.wasm ${page}
+    DEPENDS kovalt_page ${CMAKE_BINARY_DIR}/page.html.in ${PROJECT_SOURCE_DIR}/cmake/make_page.py
+    VERBATIM)
+add_custom_target(page ALL DEPENDS ${page})
