@@ -1,7 +1,10 @@
-# Makes the two release archives from the built programs, the same bytes from any
-# clone of one commit: every member dated at the commit (SOURCE_DATE_EPOCH where it is
-# set), members in sorted order, no owner, fixed modes. Run by the archives target:
-#   cmake -DVERSION= -DSOURCE_DIR= -DKOVALT= -DKOVALT_EXE= -DOUTPUT_DIR= -P make_archives.cmake
+# Makes the two release archives from the built programs and the web page, the same
+# bytes from any clone of one commit: every member dated at the commit
+# (SOURCE_DATE_EPOCH where it is set), members in sorted order, no owner, fixed modes.
+# Beside them it puts the page, Kovalt.html, and SHA256SUMS over the three, which the
+# release page publishes. Run by the archives target:
+#   cmake -DVERSION= -DSOURCE_DIR= -DKOVALT= -DKOVALT_EXE= -DKOVALT_PAGE= -DOUTPUT_DIR=
+#         -P make_archives.cmake
 cmake_minimum_required(VERSION 3.25)
 
 foreach(tool zip tar gzip touch)
@@ -39,9 +42,13 @@ function(stage_text source destination windows bom)
     file(WRITE ${destination} "${text}")
 endfunction()
 
-# SHA256SUMS over every other file of the folder, in the form sha256sum -c reads.
+# SHA256SUMS over the named files of the folder, every other one where none are named,
+# in the form sha256sum -c reads.
 function(write_sums folder line_end)
-    file(GLOB names RELATIVE ${folder} ${folder}/*)
+    set(names ${ARGN})
+    if(NOT names)
+        file(GLOB names RELATIVE ${folder} ${folder}/*)
+    endif()
     list(SORT names)
     set(sums "")
     foreach(name IN LISTS names)
@@ -67,6 +74,7 @@ set(windows_name kovalt-${VERSION}-windows-x64)
 set(windows ${stage}/${windows_name})
 file(MAKE_DIRECTORY ${windows})
 file(COPY_FILE ${KOVALT_EXE} ${windows}/Kovalt.exe)
+file(COPY_FILE ${KOVALT_PAGE} ${windows}/Kovalt.html)
 stage_text(${SOURCE_DIR}/docs/guide-ja.txt ${windows}/guide-ja.txt ON ON)
 stage_text(${SOURCE_DIR}/docs/guide-en.txt ${windows}/guide-en.txt ON ON)
 stage_text(${SOURCE_DIR}/LICENSE ${windows}/LICENSE.txt ON OFF)
@@ -84,6 +92,7 @@ set(linux_name kovalt-${VERSION}-linux-x86_64)
 set(linux ${stage}/${linux_name})
 file(MAKE_DIRECTORY ${linux})
 file(COPY_FILE ${KOVALT} ${linux}/kovalt)
+file(COPY_FILE ${KOVALT_PAGE} ${linux}/Kovalt.html)
 stage_text(${SOURCE_DIR}/docs/guide-ja.txt ${linux}/guide-ja.txt OFF OFF)
 stage_text(${SOURCE_DIR}/docs/guide-en.txt ${linux}/guide-en.txt OFF OFF)
 file(COPY_FILE ${SOURCE_DIR}/LICENSE ${linux}/LICENSE)
@@ -98,4 +107,10 @@ execute_process(COMMAND ${tar_PROGRAM} --sort=name --owner=0 --group=0 --numeric
                 OUTPUT_FILE ${OUTPUT_DIR}/${linux_name}.tar.gz
                 COMMAND_ERROR_IS_FATAL ANY)
 
-message(STATUS "Release archives: ${OUTPUT_DIR}/${windows_name}.zip, ${OUTPUT_DIR}/${linux_name}.tar.gz")
+# Beside the archives, as a release page publishes them: a sum inside an archive only
+# tells a damaged download, as whoever could swap the archive could swap it too.
+file(COPY_FILE ${KOVALT_PAGE} ${OUTPUT_DIR}/Kovalt.html)
+write_sums(${OUTPUT_DIR} "\n" ${windows_name}.zip ${linux_name}.tar.gz Kovalt.html)
+
+message(STATUS "Release: ${OUTPUT_DIR}/${windows_name}.zip, ${OUTPUT_DIR}/${linux_name}.tar.gz, "
+               "${OUTPUT_DIR}/Kovalt.html and their SHA256SUMS")

@@ -19,12 +19,21 @@ linux=$work/linux/kovalt-$version-linux-x86_64
 mkdir -p "$windows" "$work/linux"
 unzip -q "$package/kovalt-$version-windows-x64.zip" -d "$windows"
 tar -xzf "$package/kovalt-$version-linux-x86_64.tar.gz" -C "$work/linux"
-[ "$(ls "$windows" | tr '\n' ' ')" = "Kovalt.exe LICENSE.txt SHA256SUMS guide-en.txt guide-ja.txt " ] ||
+[ "$(ls "$windows" | tr '\n' ' ')" = "Kovalt.exe Kovalt.html LICENSE.txt SHA256SUMS guide-en.txt guide-ja.txt " ] ||
     fail "the zip holds: $(ls "$windows")"
-[ "$(ls "$linux" | tr '\n' ' ')" = "LICENSE SHA256SUMS guide-en.txt guide-ja.txt kovalt " ] ||
+[ "$(ls "$linux" | tr '\n' ' ')" = "Kovalt.html LICENSE SHA256SUMS guide-en.txt guide-ja.txt kovalt " ] ||
     fail "the tarball holds: $(ls "$linux")"
 (cd "$windows" && sha256sum --check --strict --quiet SHA256SUMS) || fail "zip: checksums differ"
 (cd "$linux" && sha256sum --check --strict --quiet SHA256SUMS) || fail "tarball: checksums differ"
+
+# What the release page publishes: both archives and the page, with their sums beside.
+[ "$(cut -d' ' -f3 "$package/SHA256SUMS" | tr '\n' ' ')" = \
+  "Kovalt.html kovalt-$version-linux-x86_64.tar.gz kovalt-$version-windows-x64.zip " ] ||
+    fail "SHA256SUMS beside the archives lists: $(cut -d' ' -f3 "$package/SHA256SUMS")"
+(cd "$package" && sha256sum --check --strict --quiet SHA256SUMS) || fail "the release's checksums differ"
+cmp "$package/Kovalt.html" "$windows/Kovalt.html" && cmp "$package/Kovalt.html" "$linux/Kovalt.html" ||
+    fail "the archives hold another page than the one published"
+grep -qF "<title>Kovalt $version</title>" "$package/Kovalt.html" || fail "the page does not show $version"
 [ -x "$linux/kovalt" ] || fail "kovalt is not executable"
 
 # The guides promise glibc 2.28 and later: kovalt may ask for no newer version.
@@ -70,7 +79,7 @@ Error: ファイルに出力できません (output.sav)
 [ 何かキーを押して下さい ]
 MESSAGES
     for text in 'certutil -hashfile Kovalt.exe SHA256' 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
-                "Kovalt $version"; do
+                "Kovalt $version" 'Kovalt.html'; do
         grep -qF "$text" "$linux/$guide" || fail "$guide does not mention: $text"
     done
 done

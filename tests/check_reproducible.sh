@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the release twice, from two clones of this commit at different paths, and
-# checks that both archives, and both programs in them, are the same bytes.
+# checks that both archives, the programs and the page in them, and the sums beside
+# them are the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(kovalt VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
@@ -14,7 +15,7 @@ for clone in "$first" "$second"; do
         { cat "$work/build.log"; exit 1; }
 done
 for built in package/kovalt-$version-windows-x64.zip package/kovalt-$version-linux-x86_64.tar.gz \
-             package/windows/Kovalt.exe package/linux/kovalt; do
+             package/Kovalt.html package/SHA256SUMS package/windows/Kovalt.exe package/linux/kovalt; do
     cmp "$first/build/$built" "$second/build/$built"
     echo "reproducible: $built $(sha256sum <"$first/build/$built" | cut -c1-16)"
 done
