@@ -15,7 +15,8 @@
 
 namespace {
 
-// Wine starts, in a fresh prefix, slowly.
+// Wine starts, in a fresh prefix, slowly; and just after a prefix was made, a console
+// can take 10 s to let its process end.
 constexpr int kStartMs = 30000;
 
 // The prompt's line to its end: Wine draws its console with escape sequences between
@@ -70,7 +71,7 @@ protected:
 
     ChildEnd typeAndAwaitEnd(const std::string& key) {
         EXPECT_EQ(write(child.master, key.data(), key.size()), static_cast<ssize_t>(key.size()));
-        const ChildEnd end = waitForEnd(child.pid, 10000);
+        const ChildEnd end = waitForEnd(child.pid, kStartMs);
         child.pid = -1;
         return end;
     }
