@@ -2,7 +2,8 @@
 //
 // A temporary (".output.sav.PID-N.tmp") is in one of these states:
 //   - created: made under a name that did not exist, and held by its run, which alone
-//     may write, rename or remove it;
+//     may write, rename or remove it (held until it is renamed, or on Windows, which
+//     cannot rename a held file, until just before, when its run being alive guards it);
 //   - written and synced: all of its bytes are on the disk;
 //   - renamed over the file: it is the file now, and nothing is left to remove;
 //   - removed by its own run, after any failure before the rename.
