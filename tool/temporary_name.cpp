@@ -46,7 +46,7 @@ std::string temporaryNamePrefix(const char* name) {
 std::optional<unsigned long> temporaryNameOwner(std::string_view candidate, const char* name) {
     unsigned long long processId = 0;
     unsigned long long attempt = 0;
-    if (take(candidate, ".") && take(candidate, name) && take(candidate, ".") &&
+    if (take(candidate, temporaryNamePrefix(name)) &&
         takeNumber(candidate, 1, kLargestProcessId, processId) && take(candidate, "-") &&
         takeNumber(candidate, 0, kTemporaryNameAttempts - 1, attempt) && candidate == ".tmp") {
         return static_cast<unsigned long>(processId);
