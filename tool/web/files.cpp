@@ -51,8 +51,7 @@ FileHandle openForReading(const char* name) {
 std::int64_t fileLength(FileHandle) { return gChosen.length; }
 
 std::size_t readUpTo(FileHandle, std::span<std::uint8_t> buffer) {
-    const std::size_t left = gChosen.start.size() - gChosen.position;
-    const std::size_t count = buffer.size() < left ? buffer.size() : left;
+    const std::size_t count = std::min(buffer.size(), gChosen.start.size() - gChosen.position);
     std::copy_n(gChosen.start.begin() + static_cast<std::ptrdiff_t>(gChosen.position), count,
                 buffer.begin());
     gChosen.position += count;
