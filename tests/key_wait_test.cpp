@@ -89,10 +89,11 @@ protected:
         return left;
     }
 
-    void expectSettingsRestored() {
+    // The terminal's settings are these: by default, those it had before the run.
+    void expectSettingsRestored(const termios* expected = nullptr) {
         termios after{};
         ASSERT_EQ(tcgetattr(child.slave, &after), 0);
-        EXPECT_TRUE(sameSettings(child.initial, after));
+        EXPECT_TRUE(sameSettings(expected != nullptr ? *expected : child.initial, after));
     }
 
     void placeValidSave() { writeSampleSave(folder.path(), 21); }
@@ -278,18 +279,14 @@ TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
         }
         ASSERT_EQ(kill(child.tool, SIGCONT), 0);
         ASSERT_EQ(nextStop(child, 5000), SIGTTIN);
-        termios now{};
-        ASSERT_EQ(tcgetattr(child.slave, &now), 0);
-        EXPECT_TRUE(sameSettings(now, shell)) << "changed under the shell";
+        expectSettingsRestored(&shell);  // not raw under the shell
         bringToForeground(child);
         awaitRawMode();
     }
     ASSERT_EQ(kill(child.tool, SIGTERM), 0);
     ASSERT_EQ(kill(child.tool, SIGCONT), 0);
     EXPECT_EQ(awaitEnd().signal, SIGTERM);
-    termios after{};
-    ASSERT_EQ(tcgetattr(child.slave, &after), 0);
-    EXPECT_TRUE(sameSettings(after, shell)) << "the shell's settings were changed";
+    expectSettingsRestored(&shell);  // the shell's own, not the run's saved ones
 }
 
 // Started in the background, the run stops when it wants the terminal, as job control
