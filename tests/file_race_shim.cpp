@@ -1,7 +1,11 @@
 // Preloaded into the native tool to stage, without timing luck, what happens to files
 // under a run:
 //   KOVALT_RESIZE_AT_READ=N   savedata.sav becomes N bytes long just before its first read
-//   KOVALT_REWRITE_AT_READ=N  the byte at offset N of savedata.sav changes in place then
+//   KOVALT_REWRITE_AT_READ=N  the byte at offset N of savedata.sav changes in place just
+//                             after its first read
+//   KOVALT_STORE_AT_READ=N    the same, through a shared mapping, as an emulator's store:
+//                             neither the length nor the times change
+//   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
 //   KOVALT_AT_FSYNC=kill      the first fsync, the temporary file's, kills the run
 //   KOVALT_AT_FSYNC=PATH      the first fsync waits until the file PATH exists
@@ -10,10 +14,12 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -49,21 +55,52 @@ void rewriteInPlace(off_t offset) {
     }
 }
 
+void storeThroughMapping(off_t offset) {
+    const int fd = open("savedata.sav", O_RDWR);
+    const auto length = static_cast<size_t>(offset) + 1;
+    void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (fd < 0 || mapped == MAP_FAILED) {
+        std::abort();
+    }
+    static_cast<unsigned char*>(mapped)[offset] ^= 0xFF;
+    munmap(mapped, length);
+    close(fd);
+}
+
+long long setting(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? -1 : std::atoll(value);
+}
+
 }  // namespace
 
-extern "C" ssize_t read(int fd, void* buffer, size_t size) {
+extern "C" ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
     static bool done = false;
-    const char* length = std::getenv("KOVALT_RESIZE_AT_READ");
-    const char* offset = std::getenv("KOVALT_REWRITE_AT_READ");
-    if ((length != nullptr || offset != nullptr) && !done && namedSo(fd, "/savedata.sav")) {
-        done = true;
-        if (offset != nullptr) {
-            rewriteInPlace(std::atoll(offset));
-        } else if (truncate("savedata.sav", std::atoll(length)) != 0) {
-            std::abort();
-        }
+    const auto forward = next<ssize_t(int, void*, size_t, off_t)>("pread");
+    if (!namedSo(fd, "/savedata.sav")) {
+        return forward(fd, buffer, size, offset);
     }
-    return next<ssize_t(int, void*, size_t)>("read")(fd, buffer, size);
+    const bool first = !done;
+    done = true;
+    if (const long long length = setting("KOVALT_RESIZE_AT_READ");
+        first && length >= 0 && truncate("savedata.sav", length) != 0) {
+        std::abort();
+    }
+    if (const long long most = setting("KOVALT_FAIL_READ_AFTER"); most >= 0) {
+        if (offset >= most) {
+            errno = EIO;
+            return -1;
+        }
+        size = std::min(size, static_cast<size_t>(most - offset));
+    }
+    const ssize_t got = forward(fd, buffer, size, offset);
+    if (first && setting("KOVALT_REWRITE_AT_READ") >= 0) {
+        rewriteInPlace(setting("KOVALT_REWRITE_AT_READ"));
+    }
+    if (first && setting("KOVALT_STORE_AT_READ") >= 0) {
+        storeThroughMapping(setting("KOVALT_STORE_AT_READ"));
+    }
+    return got;
 }
 
 extern "C" ssize_t write(int fd, const void* buffer, size_t size) {

@@ -203,18 +203,24 @@ TEST_P(ToolRun, RefusedInputsAreNamedWithTheirLength) {
     expectRefused(wrongSize("-1"));
 }
 
-// Staged at the first read: a save that grew or shrank since it was measured, or that
-// another program rewrote in place, its length kept. The save is dated in the past, as a
-// real one is, so that the rewrite shows in its times whatever the clock's granularity.
+// Staged at the first read: a save that grew or shrank since it was measured, that
+// another program rewrote in place just after, its length kept (dated in the past, as a
+// real save is, so that the rewrite shows in its times too), or stored into through a
+// mapping, which shows only in its bytes; and a read that fails part way.
 TEST_F(NativeToolRun, SaveThatChangesWhileReadIsRefused) {
     for (const auto& [variable, value, message] :
          {std::tuple{"KOVALT_RESIZE_AT_READ", "262154", tooLarge("262154")},
           {"KOVALT_RESIZE_AT_READ", "1000", wrongSize("1000")},
-          {"KOVALT_REWRITE_AT_READ", "200000", wrongSize("262144")}}) {
+          {"KOVALT_REWRITE_AT_READ", "200000", wrongSize("262144")},
+          {"KOVALT_STORE_AT_READ", "200000", wrongSize("262144")},
+          {"KOVALT_FAIL_READ_AFTER", "100000", wrongSize("100000")}}) {
+        SCOPED_TRACE(variable);
         sampleSave(13);
         fs::last_write_time(folder / "savedata.sav",
                             fs::file_time_type::clock::now() - std::chrono::hours(24));
+        writeBytes(folder / "output.sav", "an older result");
         expectRefused(message, preloaded(variable, value));
+        EXPECT_EQ(readBytes(folder / "output.sav"), "an older result");
     }
 }
 

@@ -34,8 +34,9 @@ FileHandle openForReading(const char* name);
 // The length of an open regular file; -1 for anything else or when it cannot be measured.
 std::int64_t fileLength(FileHandle file);
 
-// Reads until the buffer is full, the file ends or a read fails; returns the bytes read.
-std::size_t readUpTo(FileHandle file, std::span<std::uint8_t> buffer);
+// Reads from that offset until the buffer is full, the file ends or a read fails;
+// returns the bytes read.
+std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> buffer);
 
 FileIdentity identityOf(FileHandle file);
 

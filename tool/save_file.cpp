@@ -1,6 +1,7 @@
 #include "save_file.h"
 
 #include <algorithm>
+#include <array>
 
 #include "replace_file.h"
 
@@ -13,6 +14,21 @@ constexpr auto kImageLength = static_cast<std::int64_t>(kSaveImageSize);
 // Some network file systems report no volume or file number at all, as zeros.
 bool identified(const FileIdentity& identity) {
     return identity.known && identity.volume != 0 && (identity.fileHigh | identity.fileLow) != 0;
+}
+
+// Reads the save once more from its start and compares, a piece at a time so that no
+// second image is needed. A program that writes the save while it is read (through a
+// mapping, or within one tick of a coarse clock) changes neither its length nor its
+// times, only its bytes; one read would then hold a mixture of two states.
+bool readsTheSameAgain(FileHandle file, const SaveImage& image) {
+    std::array<std::uint8_t, 16384> piece;
+    for (std::size_t offset = 0; offset < kSaveImageSize; offset += piece.size()) {
+        if (readAt(file, offset, piece) != piece.size() ||
+            !std::equal(piece.begin(), piece.end(), image.begin() + offset)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -34,12 +50,12 @@ LoadOutcome loadSaveFile(SaveImage& image) {
         closeFile(file);
         return {length > kImageLength ? LoadKind::TooLarge : LoadKind::WrongSize, length};
     }
-    const FileIdentity before = identityOf(file);
     image.fill(0xFF);
-    const std::size_t delivered = readUpTo(file, image);
-    // A save that changed after it was measured is not the save that was measured.
+    const std::size_t delivered = readAt(file, 0, image);
+    const bool same = delivered == kSaveImageSize && readsTheSameAgain(file, image);
     std::uint8_t beyond = 0;
-    const bool grew = delivered == kSaveImageSize && readUpTo(file, {&beyond, 1}) == 1;
+    const bool grew =
+        delivered == kSaveImageSize && readAt(file, kSaveImageSize, {&beyond, 1}) == 1;
     const std::int64_t lengthAfter = fileLength(file);
     const FileIdentity input = identityOf(file);
     closeFile(file);
@@ -49,9 +65,7 @@ LoadOutcome loadSaveFile(SaveImage& image) {
     if (delivered != kSaveImageSize) {
         return {LoadKind::WrongSize, static_cast<std::int64_t>(delivered)};
     }
-    // Rewritten in place while it was read, its length kept: what was read may be a
-    // mixture of the old and the new bytes. Its times tell, as only POSIX lets it happen.
-    if (input != before || lengthAfter != length) {
+    if (!same) {
         return {LoadKind::WrongSize, lengthAfter};
     }
     return {LoadKind::Loaded, length, input};

@@ -17,7 +17,6 @@ constexpr FileHandle kOutput = 2;
 struct ChosenFile {
     std::int64_t length = 0;
     std::vector<std::uint8_t> start;  // as much of it as a run reads
-    std::size_t position = 0;
 };
 
 ChosenFile gChosen;
@@ -36,7 +35,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::size_t kovaltReadLimit() { return kSaveImag
 // Where the page puts those first bytes.
 extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltChooseFile(double length, std::size_t bytes) {
     gChosen = {static_cast<std::int64_t>(length),
-               std::vector<std::uint8_t>(std::min(bytes, kovaltReadLimit())), 0};
+               std::vector<std::uint8_t>(std::min(bytes, kovaltReadLimit()))};
     return gChosen.start.data();
 }
 
@@ -44,17 +43,15 @@ FileHandle openForReading(const char* name) {
     if (std::string_view(name) != "savedata.sav") {
         return kNoFile;
     }
-    gChosen.position = 0;
     return kInput;
 }
 
 std::int64_t fileLength(FileHandle) { return gChosen.length; }
 
-std::size_t readUpTo(FileHandle, std::span<std::uint8_t> buffer) {
-    const std::size_t count = std::min(buffer.size(), gChosen.start.size() - gChosen.position);
-    std::copy_n(gChosen.start.begin() + static_cast<std::ptrdiff_t>(gChosen.position), count,
-                buffer.begin());
-    gChosen.position += count;
+std::size_t readAt(FileHandle, std::uint64_t offset, std::span<std::uint8_t> buffer) {
+    const std::size_t from = std::min<std::size_t>(offset, gChosen.start.size());
+    const std::size_t count = std::min(buffer.size(), gChosen.start.size() - from);
+    std::copy_n(gChosen.start.begin() + static_cast<std::ptrdiff_t>(from), count, buffer.begin());
     return count;
 }
 

@@ -129,12 +129,16 @@ std::int64_t fileLength(FileHandle file) {
     return size.QuadPart;
 }
 
-std::size_t readUpTo(FileHandle file, std::span<std::uint8_t> buffer) {
+std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> buffer) {
     std::size_t total = 0;
     while (total < buffer.size()) {
+        // On a handle opened for synchronous reads, the offset is where the read starts.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + total);
+        at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
         DWORD got = 0;
         if (!ReadFile(handleOf(file), buffer.data() + total, chunkOf(buffer.size() - total), &got,
-                      nullptr) ||
+                      &at) ||
             got == 0) {
             break;
         }
