@@ -39,15 +39,6 @@ using Clock = std::chrono::steady_clock;
     for (const int ignored : setup.ignoredSignals) {
         signal(ignored, SIG_IGN);
     }
-    for (int attempt = 0; attempt < setup.occupiedTemporaries; ++attempt) {
-        const std::string name =
-            ".output.sav." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0 || write(fd, "occupied", 8) != 8) {
-            _exit(122);
-        }
-        close(fd);
-    }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -188,6 +179,8 @@ PtyChild startInPty(const ChildSetup& given) {
         throw std::runtime_error("cannot open " + slaveName);
     }
     tcgetattr(child.slave, &child.initial);
+    child.initial.c_iflag |= setup.inputFlags;
+    tcsetattr(child.slave, TCSANOW, &child.initial);
     int toolPipe[2];
     if (pipe(toolPipe) != 0) {
         throw std::runtime_error("pipe");

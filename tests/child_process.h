@@ -24,11 +24,10 @@ struct ChildSetup {
     std::filesystem::path stderrFile;  // for a detached run
     mode_t umask = 022;
     std::vector<int> ignoredSignals;  // as nohup leaves SIGHUP
-    // Files already under the first temporary names the native tool will try.
-    int occupiedTemporaries = 0;
     // In a pseudo-terminal: standard input and output elsewhere, and whether the tool
     // leads the terminal's session or runs as a job of a stand-in shell that does.
     bool stdinFromNull = false;
+    tcflag_t inputFlags = 0;  // set on the terminal, besides its defaults, before the start
     std::filesystem::path stdoutFile;
     enum class Job { None, Foreground, Background } job = Job::None;
 };

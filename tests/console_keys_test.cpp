@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console_keys.h"
+#include "windows/console_keys.h"
 
 namespace {
 
@@ -44,9 +44,9 @@ TEST(ConsoleKeys, ModifiersLocksAndKeysWithoutACharacterAreIgnored) {
 
 // VK_PROCESSKEY, bare or with the letter that began a composition, and a Japanese
 // keyboard's mode keys: 半角/全角 (VK_KANJI, VK_OEM_AUTO, VK_OEM_ENLW), 変換, 無変換,
-// カタカナ/ひらがな (VK_KANA, VK_OEM_COPY) and 英数 (VK_OEM_ATTN).
+// カタカナ/ひらがな (VK_KANA, VK_OEM_COPY), 英数 (VK_OEM_ATTN), and VK_MODECHANGE.
 TEST(ConsoleKeys, InputMethodAndModeKeysAreIgnored) {
-    for (const std::uint16_t key : {0xE5, 0x19, 0xF3, 0xF4, 0x1C, 0x1D, 0x15, 0xF2, 0xF0}) {
+    for (const std::uint16_t key : {0xE5, 0x19, 0xF3, 0xF4, 0x1C, 0x1D, 0x15, 0xF2, 0xF0, 0x1F}) {
         EXPECT_FALSE(endsKeyWait(keyDown(key))) << "virtual key " << key;
         EXPECT_FALSE(endsKeyWait(keyDown(key, u'a'))) << "virtual key " << key << " with a";
     }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "console_output_form.h"
 #include "messages.h"
-#include "unicode.h"
+#include "windows/console_output_form.h"
+#include "windows/utf16.h"
 
 namespace {
 

@@ -7,15 +7,11 @@
 //                             neither the length nor the times change
 //   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
-//   KOVALT_AT_FSYNC=kill      the first fsync, the temporary file's, kills the run
-//   KOVALT_AT_FSYNC=PATH      the first fsync waits until the file PATH exists
-//   KOVALT_AT_RENAME=PATH     the rename into place waits until the file PATH exists
-//   KOVALT_PID=N              getpid says N, as in another PID namespace
+//   KOVALT_KILL_AT_FSYNC      the first fsync, the temporary file's, kills the run
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,12 +31,6 @@ bool namedSo(int fd, const char* ending) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
     const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
     return length > 0 && std::string(target, static_cast<std::size_t>(length)).ends_with(ending);
-}
-
-void waitFor(const char* path) {
-    while (access(path, F_OK) != 0) {
-        usleep(1000);
-    }
 }
 
 void rewriteInPlace(off_t offset) {
@@ -112,28 +102,8 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t size) {
 }
 
 extern "C" int fsync(int fd) {
-    static bool done = false;
-    const char* action = std::getenv("KOVALT_AT_FSYNC");
-    if (action != nullptr && !done) {
-        done = true;
-        if (std::string(action) == "kill") {
-            raise(SIGKILL);
-        }
-        waitFor(action);
+    if (std::getenv("KOVALT_KILL_AT_FSYNC") != nullptr) {
+        raise(SIGKILL);
     }
     return next<int(int)>("fsync")(fd);
-}
-
-extern "C" int rename(const char* from, const char* to) {
-    if (const char* release = std::getenv("KOVALT_AT_RENAME")) {
-        waitFor(release);
-    }
-    return next<int(const char*, const char*)>("rename")(from, to);
-}
-
-extern "C" pid_t getpid() {
-    if (const char* pid = std::getenv("KOVALT_PID")) {
-        return static_cast<pid_t>(std::atol(pid));
-    }
-    return static_cast<pid_t>(syscall(SYS_getpid));
 }

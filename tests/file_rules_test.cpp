@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "save_file.h"
+#include "windows/file_errors.h"
 #include "write_progress.h"
 
 namespace {
@@ -25,6 +26,10 @@ TEST(SameFile, NeedsKnownNumbersAndTheSameTimes) {
         {"another volume", save, {true, 8, 0, 42, 1, 1000, 2000}, false},
         {"another number", save, {true, 7, 0, 43, 1, 1000, 2000}, false},
         {"another upper half of a 128-bit number", save, {true, 7, 1, 42, 1, 1000, 2000}, false},
+        {"only the upper half of a 128-bit number",
+         {true, 7, 9, 0, 1, 1000, 2000},
+         {true, 7, 9, 0, 1, 1000, 2000},
+         true},
         {"a number reused by a file created since", save, {true, 7, 0, 42, 1, 1001, 2000}, false},
         {"a number reused by a file written since", save, {true, 7, 0, 42, 1, 1000, 2001}, false},
     };
@@ -38,6 +43,20 @@ TEST(WriteProgress, AReportOfAllOrMoreLeavesNothing) {
     EXPECT_EQ(leftToWrite(10, 4), 6u);   // part: the loop goes on from there
     EXPECT_EQ(leftToWrite(10, 20), 0u);  // twice, from a console blocked by a selection
     EXPECT_EQ(leftToWrite(10, 0), 10u);  // none: the loop gives up
+}
+
+// Win32 error codes: access denied, a sharing and a lock violation are another
+// program's hold, worth waiting out; not found, exists and a full disk are final.
+TEST(FileErrors, OnlyAHoldIsRetriedAndOnlyAnExistingNameTriesTheNext) {
+    for (const unsigned long error : {5ul, 32ul, 33ul}) {
+        EXPECT_TRUE(heldForAMoment(error)) << error;
+        EXPECT_FALSE(nameTakenBy(error)) << error;
+    }
+    for (const unsigned long error : {2ul, 80ul, 112ul, 183ul}) {
+        EXPECT_FALSE(heldForAMoment(error)) << error;
+    }
+    EXPECT_TRUE(nameTakenBy(80));  // CREATE_NEW's answer for an existing file
+    EXPECT_FALSE(nameTakenBy(183));
 }
 
 }  // namespace

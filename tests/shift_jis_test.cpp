@@ -2,7 +2,7 @@
 
 #include "cp932.h"
 #include "messages.h"
-#include "shift_jis.h"
+#include "text/shift_jis.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "posix/terminal_keys.h"
 #include "terminal_key_list.h"
-#include "terminal_keys.h"
 
 namespace {
 

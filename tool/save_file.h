@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "files.h"
+#include "input_file.h"
 #include "save_image.h"
 
 enum class LoadKind { Loaded, NotFound, TooLarge, WrongSize };

@@ -13,9 +13,7 @@
 // keys and break start Kovalt.exe with standard input from NUL and standard output
 // into dialogue.txt, copied to dialogue-at-wait.txt once the wait has begun, and
 // write to REPORT the console's input mode before, during and after the wait, the
-// exit status, and the input records left over. hold, with KOVALT_LIVE_TEMPORARY set,
-// also leaves a temporary as a run does just before moving it into place: closed,
-// and named after a live process, the driver itself.
+// exit status, and the input records left over.
 #include <windows.h>
 
 #include <cstdio>
@@ -159,11 +157,6 @@ int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
                               OPEN_EXISTING, 0, nullptr);
     if (held == INVALID_HANDLE_VALUE) {
         return 3;
-    }
-    if (std::getenv("KOVALT_LIVE_TEMPORARY") != nullptr) {
-        const std::wstring name =
-            L".output.sav." + std::to_wstring(GetCurrentProcessId()) + L"-0.tmp";
-        CloseHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     }
     const HANDLE process = start(kovalt, false);
     const bool letsGo = how == L"brief" || how == L"break";

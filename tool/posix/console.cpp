@@ -9,9 +9,9 @@
 
 #include "console.h"
 #include "raw_mode.h"
-#include "shift_jis.h"
 #include "terminal_keys.h"
 #include "terminal_locale.h"
+#include "text/shift_jis.h"
 #include "write_all.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <optional>
 
-#include "shift_jis.h"
+#include "text/shift_jis.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "console.h"
 #include "console_keys.h"
 #include "console_output_form.h"
-#include "shift_jis.h"
-#include "unicode.h"
+#include "text/shift_jis.h"
+#include "utf16.h"
 #include "write_progress.h"
 
 namespace {

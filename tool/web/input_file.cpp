@@ -1,18 +1,16 @@
-// The page's "file system": the one file that the player chose, under the name
-// savedata.sav, and an output that goes to the page instead of a disk. Nothing else is
-// there, so no other run's temporaries either.
+// The page's one file: the save that the player chose, under the name savedata.sav.
 #include <emscripten.h>
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
-#include "files.h"
+#include "input_file.h"
 #include "save_image.h"
 
 namespace {
 
 constexpr FileHandle kInput = 1;
-constexpr FileHandle kOutput = 2;
 
 struct ChosenFile {
     std::int64_t length = 0;
@@ -20,10 +18,6 @@ struct ChosenFile {
 };
 
 ChosenFile gChosen;
-std::vector<std::uint8_t> gWritten;
-
-EM_JS(void, offerToPage, (const std::uint8_t* bytes, std::size_t length),
-      { Module.kovaltOfferOutput(HEAPU8.slice(bytes, bytes + length)); });
 
 }  // namespace
 
@@ -40,10 +34,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltChooseFile(double length, st
 }
 
 FileHandle openForReading(const char* name) {
-    if (std::string_view(name) != "savedata.sav") {
-        return kNoFile;
-    }
-    return kInput;
+    return std::string_view(name) == "savedata.sav" ? kInput : kNoFile;
 }
 
 std::int64_t fileLength(FileHandle) { return gChosen.length; }
@@ -57,42 +48,7 @@ std::size_t readAt(FileHandle, std::uint64_t offset, std::span<std::uint8_t> buf
 
 FileIdentity identityOf(FileHandle) { return {true, 1, 0, 1, 1, 0, 0}; }
 
+// No output.sav exists beside the chosen save, so none can be it.
 FileIdentity identityOfName(const char*) { return {}; }
 
 bool closeFile(FileHandle) { return true; }
-
-FileHandle createExclusive(const std::string&, bool&) {
-    gWritten.clear();
-    return kOutput;
-}
-
-bool writeFile(FileHandle, std::span<const std::uint8_t> bytes) {
-    gWritten.insert(gWritten.end(), bytes.begin(), bytes.end());
-    return true;
-}
-
-bool syncFile(FileHandle) { return true; }
-
-bool closeBeforeRename() { return false; }
-
-// The page gets the bytes at the moment a disk would get the file.
-bool renameOver(const std::string&, const char*) {
-    offerToPage(gWritten.data(), gWritten.size());
-    return true;
-}
-
-void syncFolder() {}
-
-void removeFile(const std::string&) { gWritten.clear(); }
-
-std::vector<std::string> namesStartingWith(const std::string&) { return {}; }
-
-unsigned long currentProcessId() { return 1; }
-
-bool processAlive(unsigned long) { return true; }
-
-void removeIfUnheld(const std::string&) {}
-
-void holdTermination() {}
-
-void releaseTermination() {}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 // Bytes taken by the UTF-8 character that this byte starts; 1 for ASCII and for any
@@ -13,6 +12,3 @@ bool isUtf8Continuation(unsigned char byte);
 // Decodes the UTF-8 sequence at text[at] and moves at past it; malformed input
 // yields U+FFFD.
 char32_t nextCodePoint(std::string_view text, std::size_t& at);
-
-// The same text in UTF-16, as a Windows console takes it.
-std::u16string toUtf16(std::string_view utf8);

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "unicode.h"
+#include "text/unicode.h"
 
 namespace {
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// The system's side of reading the save: open, measure, read, look at, close.
+// Nothing here prints; every call reports through its return value.
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// Which file a name or handle stands for, how many names it has, and two times that
+// change whenever the file does: its last write and its creation on Windows; on POSIX,
+// which keeps no creation time, its last status change.
+struct FileIdentity {
+    bool known = false;
+    std::uint64_t volume = 0;
+    std::uint64_t fileHigh = 0;  // the file's number on its volume, 128 bits where
+    std::uint64_t fileLow = 0;   // the system has that many
+    std::uint64_t links = 0;
+    std::int64_t created = 0;
+    std::int64_t written = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Opens an existing file for reading. Fails for a folder, and never blocks on a
+// FIFO or takes a terminal as the controlling one.
+FileHandle openForReading(const char* name);
+
+// The length of an open regular file; -1 for anything else or when it cannot be measured.
+std::int64_t fileLength(FileHandle file);
+
+// Reads from that offset until the buffer is full, the file ends or a read fails;
+// returns the bytes read.
+std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> buffer);
+
+FileIdentity identityOf(FileHandle file);
+
+// The file that the name itself is, a symbolic link not followed; unknown when there is none.
+FileIdentity identityOfName(const char* name);
+
+// Also closes what the replacement steps open.
+bool closeFile(FileHandle file);
