@@ -44,6 +44,19 @@ glibc_needed=$(objdump -T "$linux/kovalt" | grep -o 'GLIBC_[0-9.]*' | cut -c7- |
 grep -qF "glibc $glibc_promised" docs/guide-en.txt && grep -qF "glibc $glibc_promised" docs/guide-ja.txt ||
     fail "the guides do not state glibc $glibc_promised"
 
+# The hardening Debian's own packages get: full RELRO, a stack protector, fortified
+# calls, control-flow protection (endbr64 at the tool's own functions).
+readelf -lW "$linux/kovalt" | grep -q GNU_RELRO && readelf -d "$linux/kovalt" | grep -q 'FLAGS.*BIND_NOW' ||
+    fail "kovalt lacks full RELRO"
+for symbol in __stack_chk_fail __snprintf_chk; do
+    objdump -T "$linux/kovalt" | grep -qw "$symbol" || fail "kovalt does not call $symbol"
+done
+objdump -d --no-show-raw-insn "$linux/kovalt" | grep -A1 '<_Z7runToolv>:$' | grep -q endbr64 ||
+    fail "kovalt is built without control-flow protection"
+# And Kovalt.exe's: ASLR (DYNAMIC_BASE), HIGH_ENTROPY_VA and NX_COMPAT.
+characteristics=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^DllCharacteristics\s*//p')
+(( (0x$characteristics & 0x160) == 0x160 )) || fail "Kovalt.exe's DllCharacteristics are $characteristics"
+
 # What Explorer shows under Properties, Details, and how Windows starts the program.
 resources=$(x86_64-w64-mingw32-windres -i "$windows/Kovalt.exe" -O rc)
 for value in "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
