@@ -91,7 +91,7 @@ Error: チェックサムエラー, データが間違っています
 Error: ファイルに出力できません (output.sav)
 [ 何かキーを押して下さい ]
 MESSAGES
-    for text in 'certutil -hashfile Kovalt.exe SHA256' 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
+    for text in "certutil -hashfile kovalt-$version-windows-x64.zip SHA256" 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
                 "Kovalt $version" 'Kovalt.html'; do
         grep -qF "$text" "$linux/$guide" || fail "$guide does not mention: $text"
     done
