@@ -25,6 +25,11 @@ def main():
         sys.exit("make_page: the glue would end its script element early")
     with open(wasm, "rb") as source:
         binary = base64.b64encode(source.read()).decode()
+    # Every placeholder in the template is one filled here; a misspelt or new one would
+    # go out as it stands.
+    placeholders = set(re.findall(r"%%[A-Z_]+%%", html))
+    if placeholders != {"%%KOVALT_WASM%%", "%%KOVALT_GLUE%%", "%%KOVALT_POLICY%%"}:
+        sys.exit(f"make_page: the template's placeholders are {sorted(placeholders)}")
     html = html.replace("%%KOVALT_WASM%%", binary).replace("%%KOVALT_GLUE%%", script)
     # Only a script element without attributes runs; the one that holds the WebAssembly
     # is data.

@@ -8,7 +8,9 @@ target_link_options(kovalt_page PRIVATE
     -sFILESYSTEM=0
     # No eval or new Function: the page's policy would refuse them.
     -sDYNAMIC_EXECUTION=0
-    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltReadLimit)
+    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltChooseUnreadable,_kovaltReadLimit
+    # Exported by name: newer Emscriptens no longer put the heap on Module unasked.
+    -sEXPORTED_RUNTIME_METHODS=HEAPU8)
 
 find_program(KOVALT_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 configure_file(tool/web/page.html.in page.html.in @ONLY)

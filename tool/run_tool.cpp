@@ -7,7 +7,7 @@
 
 namespace {
 
-void say(MessageId id) { printText(messageText(id)); }
+void say(MessageId id) { printText(id, messageText(id)); }
 
 int fail() {
     waitForKey();
@@ -21,10 +21,10 @@ void reportLoadFailure(const LoadOutcome& outcome) {
             say(MSG_NOT_FOUND);
             break;
         case LoadKind::TooLarge:
-            printText(messageWithLength(MSG_TOO_LARGE, outcome.length));
+            printText(MSG_TOO_LARGE, messageWithLength(MSG_TOO_LARGE, outcome.length));
             break;
         case LoadKind::WrongSize:
-            printText(messageWithLength(MSG_WRONG_SIZE, outcome.length));
+            printText(MSG_WRONG_SIZE, messageWithLength(MSG_WRONG_SIZE, outcome.length));
             break;
         case LoadKind::Loaded:
             break;

@@ -88,7 +88,7 @@ void startConsole() {
     gStdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
 }
 
-void printText(std::string_view utf8) {
+void printText(MessageId, std::string_view utf8) {
     const std::string bytes = gStdoutIsTerminal ? forTerminal(utf8) : toShiftJis(utf8);
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     // Each message at once, so that a log shows how far a run got, whatever ends it.

@@ -13,6 +13,7 @@ namespace {
 constexpr FileHandle kInput = 1;
 
 struct ChosenFile {
+    bool readable = false;
     std::int64_t length = 0;
     std::vector<std::uint8_t> start;  // as much of it as a run reads
 };
@@ -28,13 +29,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::size_t kovaltReadLimit() { return kSaveImag
 
 // Where the page puts those first bytes.
 extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltChooseFile(double length, std::size_t bytes) {
-    gChosen = {static_cast<std::int64_t>(length),
+    gChosen = {true, static_cast<std::int64_t>(length),
                std::vector<std::uint8_t>(std::min(bytes, kovaltReadLimit()))};
     return gChosen.start.data();
 }
 
+// A folder, or a file that the browser could not read (gone, or changed since it was
+// chosen): it cannot be opened, as on a disk.
+extern "C" EMSCRIPTEN_KEEPALIVE void kovaltChooseUnreadable() { gChosen = {}; }
+
 FileHandle openForReading(const char* name) {
-    return std::string_view(name) == "savedata.sav" ? kInput : kNoFile;
+    return gChosen.readable && std::string_view(name) == "savedata.sav" ? kInput : kNoFile;
 }
 
 std::int64_t fileLength(FileHandle) { return gChosen.length; }

@@ -137,7 +137,7 @@ void startConsole() {
     gOutputForm = chooseOutputForm(isConsole, isConsole ? GetConsoleOutputCP() : 0);
 }
 
-void printText(std::string_view utf8) {
+void printText(MessageId, std::string_view utf8) {
     if (gOutputForm != OutputForm::ShiftJisStream) {
         showText(gStdout, gOutputForm, utf8);
         return;
