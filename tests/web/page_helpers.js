@@ -1,0 +1,123 @@
+// Put into the page by each engine's driver once it has loaded: what the cases stage and
+// what they read back, the same in every engine.
+window.kovaltTest = (() => {
+  // A slice keeps the name of the file it was cut from, so that a read can be staged by
+  // the chosen file's name: slow.sav takes half a second, unreadable.sav fails as a file
+  // that changed or went since it was chosen.
+  const slice = Blob.prototype.slice;
+  Blob.prototype.slice = function (...range) {
+    const part = slice.apply(this, range);
+    part.stagedName = this.name ?? this.stagedName;
+    return part;
+  };
+  const arrayBuffer = Blob.prototype.arrayBuffer;
+  Blob.prototype.arrayBuffer = function () {
+    const name = this.name ?? this.stagedName;
+    if (name === "unreadable.sav") {
+      return Promise.reject(new DOMException("changed since it was chosen", "NotReadableError"));
+    }
+    const read = arrayBuffer.call(this);
+    return name === "slow.sav" ? new Promise((done) => setTimeout(() => done(read), 500)) : read;
+  };
+
+  const pause = (ms) => new Promise((done) => setTimeout(done, ms));
+  const texts = (selector) => [...document.querySelectorAll(selector)].map((node) => node.textContent);
+
+  return {
+    // Once the page has given its verdict on the last choice, and any slower earlier
+    // read has had the time to come back.
+    async settled(lastName) {
+      for (let waited = 0; waited < 10000; waited += 10) {
+        const phase = document.body.dataset.phase;
+        const chosen = document.getElementById("chosen").textContent;
+        if ((phase === "done" || phase === "refused") && (lastName === null || chosen.includes(lastName))) {
+          await pause(700);
+          return true;
+        }
+        await pause(10);
+      }
+      return false;
+    },
+
+    observe() {
+      return {
+        phase: document.body.dataset.phase,
+        lines: texts("#dialogue .line"),
+        ids: [...document.querySelectorAll("#dialogue li")].map((item) => Number(item.dataset.id)),
+        meanings: texts("#dialogue li > .en"),
+        offered: !document.getElementById("save").hidden,
+        afterShown: !document.getElementById("after").hidden,
+        verdict: document.getElementById("verdict").textContent,
+        elapsed: Number(document.body.dataset.elapsed),
+        sideways: document.documentElement.scrollWidth > document.documentElement.clientWidth,
+      };
+    },
+
+    // A drop of these files (name and bytes), or of text alone.
+    drop(files) {
+      const data = new DataTransfer();
+      if (files.length === 0) {
+        data.setData("text/plain", "savedata.sav");
+      }
+      for (const [name, bytes] of files) {
+        data.items.add(new File([new Uint8Array(bytes)], name));
+      }
+      document.body.dispatchEvent(new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true }));
+    },
+
+    // Where headless Chromium has no save dialog to show: the picker the page would
+    // open, keeping what the page writes through it.
+    stubSavePicker(failing) {
+      window.savedBytes = null;
+      window.showSaveFilePicker = async (options) => ({
+        name: options.suggestedName,
+        createWritable: async () => {
+          if (failing) {
+            throw new DOMException("the folder is full", "QuotaExceededError");
+          }
+          const parts = [];
+          return {
+            write: async (part) => { parts.push(part); },
+            close: async () => { window.savedBytes = Array.from(new Uint8Array(await new Blob(parts).arrayBuffer())); },
+          };
+        },
+      });
+    },
+
+    // What the page's policy lets through of what the page never needs: a load from its
+    // own folder, eval, and a script or style that is not its own.
+    async policy() {
+      // What the page itself loaded, before the probes below try their own loads.
+      const outcome = { resources: performance.getEntriesByType("resource").map((entry) => entry.name) };
+      // From a timer: a driver may allow eval while its own script runs.
+      outcome.eval = await new Promise((done) => setTimeout(() => {
+        try {
+          done((0, eval)("'ran'"));
+        } catch {
+          done("refused");
+        }
+      }));
+      // Made from markup, so that the page itself asks for them: a driver's own loads
+      // may pass a policy.
+      const loaded = (markup) => new Promise((done) => {
+        const element = document.createRange().createContextualFragment(markup).firstChild;
+        element.onload = () => done("loaded");
+        element.onerror = () => done("refused");
+        setTimeout(() => done("refused"), 2000);
+        document.body.append(element);
+      });
+      outcome.image = await loaded('<img src="beside.png">');
+      outcome.script = await loaded('<script src="beside.js"></script>');
+      const inline = document.createElement("script");
+      inline.textContent = "window.inlineRan = true;";
+      document.body.append(inline);
+      outcome.inlineScript = window.inlineRan ? "ran" : "refused";
+      const style = document.createElement("style");
+      style.textContent = "body { --probe: applied; }";
+      document.head.append(style);
+      outcome.inlineStyle = getComputedStyle(document.body).getPropertyValue("--probe").trim() === "applied" ? "applied" : "refused";
+      outcome.fetch = await fetch("http://127.0.0.1:9/").then(() => "fetched", () => "refused");
+      return outcome;
+    },
+  };
+})();
