@@ -75,12 +75,13 @@ int millisecondsLeft(Clock::time_point deadline) {
 
 // A job-control shell in miniature, leading the session: starts the tool in a process
 // group of its own, in the foreground or the background, hands it the terminal on
-// SIGUSR1, as fg does, takes the terminal back whenever it stops and reports the stop
-// signal through the pipe, and ends as the tool ends.
+// SIGUSR1, as fg does, takes it back on SIGUSR2 and whenever the job stops, reports the
+// stop signal through the pipe, and ends as the tool ends.
 [[noreturn]] void runAsShell(const ChildSetup& setup, int terminal, int toolPipe) {
     sigset_t wake;
     sigemptyset(&wake);
     sigaddset(&wake, SIGUSR1);
+    sigaddset(&wake, SIGUSR2);
     sigaddset(&wake, SIGCHLD);
     sigset_t blocked = wake;
     sigaddset(&blocked, SIGTTOU);  // it takes the terminal back from the background
@@ -103,8 +104,8 @@ int millisecondsLeft(Clock::time_point deadline) {
         _exit(123);
     }
     for (int got = 0; sigwait(&wake, &got) == 0;) {
-        if (got == SIGUSR1) {
-            tcsetpgrp(terminal, tool);
+        if (got == SIGUSR1 || got == SIGUSR2) {
+            tcsetpgrp(terminal, got == SIGUSR1 ? tool : getpgrp());
         }
         for (int status = 0; waitpid(tool, &status, WNOHANG | WUNTRACED) == tool;) {
             if (WIFSTOPPED(status)) {
@@ -269,15 +270,20 @@ bool stillRunningAfter(pid_t pid, int timeoutMs) {
 }
 
 void bringToForeground(const PtyChild& child) {
-    kill(child.pid, SIGUSR1);
+    giveTerminal(child, true);
+    kill(child.tool, SIGCONT);
+}
+
+void giveTerminal(const PtyChild& child, bool toTheJob) {
+    kill(child.pid, toTheJob ? SIGUSR1 : SIGUSR2);
     pid_t foreground = 0;
     EXPECT_TRUE(eventually(
         [&] {
-            return ioctl(child.master, TIOCGPGRP, &foreground) == 0 && foreground == child.tool;
+            return ioctl(child.master, TIOCGPGRP, &foreground) == 0 &&
+                   (foreground == child.tool) == toTheJob;
         },
         5000))
-        << "the stand-in shell did not give the job the terminal";
-    kill(child.tool, SIGCONT);
+        << "the stand-in shell did not move the terminal";
 }
 
 int nextStop(const PtyChild& child, int timeoutMs) {

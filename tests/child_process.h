@@ -78,6 +78,9 @@ bool stillRunningAfter(pid_t pid, int timeoutMs);
 // What fg does for a stopped job: gives it the terminal, then continues it.
 void bringToForeground(const PtyChild& child);
 
+// Gives the terminal to the job, or takes it back for the shell without stopping the job.
+void giveTerminal(const PtyChild& child, bool toTheJob);
+
 // The signal that stopped the job next, as its stand-in shell saw it; 0 when it did not
 // stop within the time.
 int nextStop(const PtyChild& child, int timeoutMs);

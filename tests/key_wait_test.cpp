@@ -294,6 +294,40 @@ TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
     expectSettingsRestored(&shell);  // the shell's own, not the run's saved ones
 }
 
+// Moved to the background while it waits, the terminal still raw: a signal that ends it
+// restores the terminal from there, as its handler holds SIGTTOU off, rather than being
+// stopped by its own restore.
+TEST_F(KeyWait, EndedInTheBackgroundStillRestores) {
+    ChildSetup setup;
+    setup.job = ChildSetup::Job::Foreground;
+    startAndAwaitWait(setup);
+    giveTerminal(child, false);
+    ASSERT_EQ(kill(child.tool, SIGTERM), 0);
+    EXPECT_EQ(awaitEnd().signal, SIGTERM);
+    expectSettingsRestored();
+}
+
+// What only the system calls show: the handlers are in place before the switch to raw
+// mode, so that no moment of it is left uncovered.
+TEST_F(KeyWait, HandlersComeBeforeRawMode) {
+    if (std::string(KOVALT_STRACE_PATH).empty()) {
+        return requireOrSkip("no strace (Debian: apt-get install strace)");
+    }
+    ChildSetup setup;
+    setup.environment = {{"LC_ALL", "C.UTF-8"}, {"ASAN_OPTIONS", "detect_leaks=0"}};
+    setup.command = {
+        KOVALT_STRACE_PATH,         "-qq",      "-o", (folder / "trace").string(), "-e",
+        "trace=rt_sigaction,ioctl", KOVALT_PATH};
+    startAndAwaitWait(setup);
+    type("x");
+    EXPECT_EQ(awaitEnd().exitCode, 1);
+    const std::string trace = readBytes(folder / "trace");
+    const std::size_t handler = trace.find("rt_sigaction(SIGTERM, {sa_handler=");
+    const std::size_t raw = trace.find("TCSETS, {c_iflag=");
+    ASSERT_NE(raw, std::string::npos) << trace;
+    EXPECT_LT(handler, raw) << trace;
+}
+
 // Started in the background, the run stops when it wants the terminal, as job control
 // has it: continued with SIGTERM pending, it dies without touching the terminal;
 // brought to the foreground, it waits for its key.
