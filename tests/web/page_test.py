@@ -209,9 +209,9 @@ class Page(unittest.TestCase):
         shutil.copy(self.saves[save], folder / name)
         return str(folder / name)
 
-    def saved_by_the_engine(self):
+    def saved_by_the_engine(self, download=False):
         """Clicks Save and returns the bytes the engine's own save path got."""
-        if ENGINE == "chromium":  # the File System Access API, its picker stood in for
+        if ENGINE == "chromium" and not download:  # the File System Access API, its picker stood in for
             self.engine.run("kovaltTest.stubSavePicker(false);")
             self.engine.click("save")
             return bytes(self.engine.run("while (!window.savedBytes) { await new Promise((d) => setTimeout(d, 10)); }"
@@ -266,9 +266,11 @@ class Page(unittest.TestCase):
                 self.assertEqual(self.engine.run("return await kovaltTest.policy(args[0]);", elsewhere),
                                  DATA["policy"])
 
-    def test_a_failed_write_never_says_saved(self):
+    def test_pickers_that_fail(self):
+        """A failed write says so and never says saved; a save picker that refuses leaves
+        the download; an open picker that fails falls back to the plain file input."""
         if ENGINE != "chromium":
-            self.skipTest("only Chromium writes through a save picker")
+            self.skipTest("only Chromium has the pickers")
         self.open_page()
         self.engine.choose(self.given("savedata.sav", "valid"))
         self.engine.run("await kovaltTest.settled('savedata.sav'); kovaltTest.stubSavePicker(true);")
@@ -277,6 +279,25 @@ class Page(unittest.TestCase):
                                 " return document.getElementById('saved').textContent;")
         self.assertIn("保存できませんでした", saved)
         self.assertNotIn("を保存しました", saved)
+        self.engine.run("window.showSaveFilePicker = async () => { throw new DOMException('', 'SecurityError'); };")
+        self.assertEqual(self.saved_by_the_engine(download=True), self.native["valid"][1])
+        self.engine.run("window.showOpenFilePicker = async () => { throw new DOMException('', 'SecurityError'); };"
+                        " document.getElementById('file').click = () => { window.plainInput = true; };")
+        self.engine.click("choose")
+        self.assertTrue(self.engine.run("await new Promise((d) => setTimeout(d, 100)); return window.plainInput;"))
+
+    def test_without_webassembly_it_says_what_it_needs(self):
+        if ENGINE != "chromium":
+            self.skipTest("the page's scripts are changed before they run in Chromium")
+        script = self.engine.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                                     {"source": "delete window.WebAssembly;"})
+        self.addCleanup(self.engine.driver.execute_cdp_cmd, "Page.removeScriptToEvaluateOnNewDocument", script)
+        self.engine.open(self.url)
+        verdict = self.engine.run("while (document.body.dataset.phase !== 'unsupported') {"
+                                  " await new Promise((d) => setTimeout(d, 10)); }"
+                                  " return [document.getElementById('choose').disabled, document.getElementById('verdict').textContent];")
+        self.assertEqual(verdict[0], True)
+        self.assertIn("Chrome or Edge 97, Firefox 102, Safari 16", verdict[1])
 
     def test_accessibility_rules(self):
         if ENGINE != "chromium":
