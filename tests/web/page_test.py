@@ -169,6 +169,7 @@ class Page(unittest.TestCase):
     def tearDownClass(cls):
         cls.engine.quit()
         cls.server.shutdown()
+        cls.server.server_close()
         cls.scratch.cleanup()
 
     @classmethod
