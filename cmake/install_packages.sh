@@ -45,7 +45,8 @@ if ((${#missing[@]})); then
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# The driver for Firefox, at the version its lock file pins, in an ignored folder.
-if [ "$task" != demo ] && [ -f tests/web/package-lock.json ] && [ ! -d tests/web/node_modules ]; then
-    (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+# The page tests' driver for Firefox and their accessibility rules, at the versions the
+# lock file pins, in the ignored node_modules.
+if [ "$task" != demo ] && [ ! -d node_modules/puppeteer-core ]; then
+    npm ci --no-audit --no-fund --loglevel=error
 fi

@@ -30,7 +30,8 @@ HERE = pathlib.Path(__file__).resolve().parent
 ENGINE, PAGE, KOVALT, MAKE_SAMPLE = (sys.argv[1:5] + [""] * 4)[:4]
 DATA = json.loads((HERE / "cases.json").read_text(encoding="utf-8"))
 HELPERS = (HERE / "page_helpers.js").read_text(encoding="utf-8")
-AXE = HERE / "node_modules/axe-core/axe.min.js"
+MODULES = HERE.parent.parent / "node_modules"
+AXE = MODULES / "axe-core/axe.min.js"
 PROGRAMS = {
     "chromium": [("/usr/bin/chromium", "chromium"), ("/usr/bin/chromedriver", "chromium-driver")],
     "webkit": [("/usr/bin/WebKitWebDriver", "webkit2gtk-driver"), ("/usr/bin/xvfb-run", "xvfb")],
@@ -48,7 +49,7 @@ def missing():
     for program, package in PROGRAMS[ENGINE]:
         if not os.access(program, os.X_OK):
             return f"no {program} (Debian: apt-get install {package})"
-    if ENGINE == "firefox" and not (HERE / "node_modules/puppeteer-core").is_dir():
+    if ENGINE == "firefox" and not (MODULES / "puppeteer-core").is_dir():
         return "no puppeteer-core (bash cmake/install_packages.sh test)"
     if not os.path.exists(PAGE):
         return f"no page at {PAGE}: Emscripten is missing (Debian: apt-get install emscripten)"
@@ -160,7 +161,7 @@ class Page(unittest.TestCase):
         cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=cls.server.serve_forever, daemon=True).start()
         cls.served = f"http://127.0.0.1:{cls.server.server_port}/Kovalt.html"
-        cls.saves = {name: cls.make_save(name, spec) for name, spec in DATA["saves"].items()}
+        cls.saves = {name: cls.make_save(name, recipe) for name, recipe in DATA["saves"].items()}
         cls.native = {name: cls.native_run(path) for name, path in cls.saves.items()}
         cls.native["missing"] = cls.native_run(None)
         cls.engine = (Firefox if ENGINE == "firefox" else Selenium)(str(cls.downloads), str(cls.folder / "profile"))
@@ -173,15 +174,15 @@ class Page(unittest.TestCase):
         cls.scratch.cleanup()
 
     @classmethod
-    def make_save(cls, name, spec):
+    def make_save(cls, name, recipe):
         path = cls.folder / f"{name}.bin"
-        if "sample" in spec:
-            subprocess.run([MAKE_SAMPLE, str(spec["sample"]), str(path)], check=True)
+        if "sample" in recipe:
+            subprocess.run([MAKE_SAMPLE, str(recipe["sample"]), str(path)], check=True)
         else:
-            path.write_bytes(bytes(spec["length"]))
-        if "flip" in spec:
+            path.write_bytes(bytes(recipe["length"]))
+        if "flip" in recipe:
             data = bytearray(path.read_bytes())
-            data[spec["flip"]] ^= 1
+            data[recipe["flip"]] ^= 1
             path.write_bytes(bytes(data))
         return path
 
