@@ -86,10 +86,14 @@ class Selenium:
         self.driver.set_window_size(width, 900)
 
     def run(self, body, *args):
-        return self.driver.execute_async_script(
+        value, error = self.driver.execute_async_script(
             "const done = arguments[arguments.length - 1];"
-            f"(async (...args) => {{ {body} }})(...[...arguments].slice(0, -1)).then(done, (e) => done({{error: String(e)}}));",
+            f"(async (...args) => {{ {body} }})(...[...arguments].slice(0, -1))"
+            ".then((value) => done([value, null]), (e) => done([null, String(e)]));",
             *args)
+        if error is not None:
+            raise RuntimeError(error)
+        return value
 
     def choose(self, path):
         from selenium.webdriver.common.by import By
