@@ -41,9 +41,7 @@ window.kovaltTest = (() => {
 
     observe() {
       return {
-        phase: document.body.dataset.phase,
         lines: texts("#dialogue .line"),
-        ids: [...document.querySelectorAll("#dialogue li")].map((item) => Number(item.dataset.id)),
         meanings: texts("#dialogue li > .en"),
         offered: !document.getElementById("save").hidden,
         afterShown: !document.getElementById("after").hidden,
