@@ -1,19 +1,16 @@
 // The built tool, end to end, with no terminal: exact output bytes, exit status and
 // files. The same runs go to the native build and to Kovalt.exe under Wine.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "child_process.h"
 #include "cp932.h"
