@@ -378,7 +378,8 @@ protected:
 // found. An output.sav open without sharing throughout cannot be replaced and stays as
 // it was; one held for a moment, as antivirus or a sync client does, is replaced once
 // let go. A console event meanwhile ends the run as soon as the file is in place,
-// before anything more is shown or the key wait changes the console's mode.
+// before anything more is shown or the key wait changes the console's mode. A temporary
+// held when it cannot be moved is removed once let go.
 TEST_F(WineToolRun, FilesHeldByAnotherProgram) {
     const std::string reset = resetOf(sampleSave(17));
     expectRefused(kNotFound, underWineDriver({}, {"hold", "savedata.sav", "write"}));
@@ -389,6 +390,7 @@ TEST_F(WineToolRun, FilesHeldByAnotherProgram) {
         std::string output;
     } rows[] = {
         {"none", dialogue(kWriteFailed), 1, "an older result"},
+        {"temporary", dialogue(kWriteFailed), 1, "an older result"},
         {"brief", dialogue(kCompleteRun), 0, reset},
         {"break", withCrLf(cp932ByIconv(kOpening + kUpToWriting)), 0x3A,
          reset},  // STATUS_CONTROL_C_EXIT

@@ -5,10 +5,11 @@
 //   console_driver break REPORT KOVALT   sends Ctrl+Break during the key wait
 //   console_driver pair KOVALT           starts Kovalt.exe twice at once, as a double
 //       click twice over does, and ends with the first failing run's status
-//   console_driver hold FILE write|none|brief|break KOVALT
+//   console_driver hold FILE write|none|brief|break|temporary KOVALT
 //       holds FILE open while Kovalt.exe runs: for writing, or with no sharing; brief
 //       lets go of it 300 ms after Kovalt.exe has made its temporary, and break also
-//       sends Kovalt.exe Ctrl+Break just before that
+//       sends Kovalt.exe Ctrl+Break just before that; temporary also holds the
+//       temporary from its close for 1.3 s, past the failed move, into its removal
 //
 // keys and break start Kovalt.exe with standard input from NUL and standard output
 // into dialogue.txt, copied to dialogue-at-wait.txt once the wait has begun, and
@@ -138,16 +139,24 @@ void controlBreak(const wchar_t* kovalt) {
     reportEnd(process);
 }
 
-// Once Kovalt.exe has made its temporary, it is replacing output.sav.
-void awaitTemporary(HANDLE process) {
-    for (int i = 0; i < 1000 && WaitForSingleObject(process, 5) == WAIT_TIMEOUT; ++i) {
+// Once Kovalt.exe has made its temporary, it is replacing output.sav. With open, the
+// temporary is opened, without sharing its deletion, as soon as Kovalt.exe has closed it.
+HANDLE awaitTemporary(HANDLE process, bool open = false) {
+    for (int i = 0; i < 5000 && WaitForSingleObject(process, 1) == WAIT_TIMEOUT; ++i) {
         WIN32_FIND_DATAW found{};
         const HANDLE search = FindFirstFileW(L".output.sav.*.tmp", &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
-            return;
+        if (search == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        FindClose(search);
+        const HANDLE held = open ? CreateFileW(found.cFileName, GENERIC_READ, FILE_SHARE_READ,
+                                               nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : nullptr;
+        if (held != INVALID_HANDLE_VALUE) {
+            return held;
         }
     }
+    return nullptr;
 }
 
 int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
@@ -159,6 +168,14 @@ int hold(const wchar_t* file, const std::wstring& how, const wchar_t* kovalt) {
         return 3;
     }
     const HANDLE process = start(kovalt, false);
+    if (how == L"temporary") {
+        const HANDLE temporary = awaitTemporary(process, true);
+        if (temporary == nullptr) {
+            return 4;
+        }
+        Sleep(1300);
+        CloseHandle(temporary);
+    }
     const bool letsGo = how == L"brief" || how == L"break";
     if (letsGo) {
         awaitTemporary(process);
