@@ -69,28 +69,15 @@ imports=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^\tDLL
 
 # Notepad from Windows 7 on: UTF-8 with a byte-order mark, CR LF, in the zip. Each
 # guide lists every message on a line of its own, and says how to check a download.
+# The catalogue's texts, a length standing as N.
+messages=$(sed -n 's/^    "\(..*\)\\n",$/\1/p' tool/messages.cpp | sed 's/%d/N/')
+[ "$(wc -l <<<"$messages")" = 15 ] || fail "the catalogue's texts are not where they were"
 for guide in guide-ja.txt guide-en.txt; do
     [ "$(head -c 3 "$windows/$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$guide has no BOM"
     [ "$(grep -c $'\r$' "$windows/$guide")" = "$(wc -l <"$windows/$guide")" ] || fail "$guide: not CR LF"
     while IFS= read -r message; do
         grep -qxF "$message" "$linux/$guide" || fail "$guide does not list: $message"
-    done <<'MESSAGES'
-<< Kovalt.exe   Hoshizora-Kotori Mopplekin Reset program >>>
- - モップルキンをリセットします -
-Error: ファイルが見つかりません (savedata.sav)
-Error: ファイルが大き過ぎです (N)
-Error: ファイルサイズが違います (N)
-ファイルを読み込みました
-チェックサムをチェックします
-チェックサムが正しいことを確認しました
-Error: チェックサムエラー, データが間違っています
-データを変更します
-チェックサムを再計算します
-ファイル(ouput.sav)に出力します
-終了しました
-Error: ファイルに出力できません (output.sav)
-[ 何かキーを押して下さい ]
-MESSAGES
+    done <<<"$messages"
     for text in "certutil -hashfile kovalt-$version-windows-x64.zip SHA256" 'Get-FileHash' 'sha256sum -c SHA256SUMS' \
                 "Kovalt $version" 'Kovalt.html'; do
         grep -qF "$text" "$linux/$guide" || fail "$guide does not mention: $text"
