@@ -77,7 +77,15 @@ class Selenium:
             options.binary_location = MINIBROWSER
             options.add_argument("--automation")
             os.environ["HOME"] = downloads  # where MiniBrowser saves a download
-            self.driver = webdriver.WebKitGTK(executable_path="/usr/bin/WebKitWebDriver", options=options)
+            # Reached as a remote: the WebKitGTK class of Ubuntu 24.04's Selenium cannot
+            # start a session.
+            from selenium.webdriver.webkitgtk.service import Service
+            self.service = Service("/usr/bin/WebKitWebDriver")
+            self.service.start()
+            self.driver = webdriver.Remote(command_executor=self.service.service_url, options=options)
+            # The driver is on this machine: a chosen file goes by its path, not uploaded.
+            from selenium.webdriver.remote.file_detector import UselessFileDetector
+            self.driver.file_detector = UselessFileDetector()
 
     def open(self, url):
         self.driver.get(url)
@@ -105,6 +113,8 @@ class Selenium:
 
     def quit(self):
         self.driver.quit()
+        if ENGINE == "webkit":
+            self.service.stop()
 
 
 class Firefox:
