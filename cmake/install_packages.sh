@@ -38,7 +38,6 @@ if [ "$task" = release ]; then
     command_or debootstrap debootstrap
 fi
 if ((${#missing[@]})); then
-    echo "installing: ${missing[*]}"
     sudo=()
     [ "$(id -u)" = 0 ] || sudo=(sudo)
     "${sudo[@]}" apt-get update
@@ -53,8 +52,10 @@ if ((${#missing[@]})); then
         fi
         kept+=("$name")
     done
-    missing=("${kept[@]}")
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    if ((${#kept[@]})); then
+        echo "installing: ${kept[*]}"
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${kept[@]}"
+    fi
 fi
 
 # The page tests' driver for Firefox and their accessibility rules, at the versions the
