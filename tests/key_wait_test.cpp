@@ -241,30 +241,10 @@ TEST_F(KeyWait, SignalThatEndsTheRunRestoresTheTerminalFirst) {
     EXPECT_EQ(awaitEnd().exitCode, 0);
 }
 
-// Ctrl+Z or another stop sent from elsewhere: the terminal is as it was while the run
-// is stopped, and the wait goes on in raw mode once it is brought back with fg.
-TEST_F(KeyWait, StoppedRunGivesTheTerminalBackUntilBroughtBack) {
-    ChildSetup setup;
-    setup.job = ChildSetup::Job::Foreground;
-    for (const int stop : {SIGTSTP, SIGTTIN, SIGTTOU}) {
-        SCOPED_TRACE(strsignal(stop));
-        startAndAwaitWait(setup);
-        ASSERT_EQ(kill(child.tool, stop), 0);
-        ASSERT_EQ(nextStop(child, 5000), stop);
-        expectSettingsRestored();
-        bringToForeground(child);
-        awaitRawMode();
-        type("x");
-        EXPECT_EQ(awaitEnd().exitCode, 1);
-        EXPECT_EQ(readFor(child.master, 50), "") << "echoed";
-        expectSettingsRestored();
-        endPtyChild(child);
-    }
-}
-
-// Job control as a shell has it, stopped twice over: continued in the background (bg),
-// the run stops again at its read and leaves the shell's settings as they are; brought
-// back (fg), it waits in raw mode again; killed while stopped, it leaves the shell's
+// Job control as a shell has it. Stopped, by Ctrl+Z or by SIGTTIN or SIGTTOU sent from
+// elsewhere, the run gives the terminal back as it was. Continued in the background
+// (bg), it stops again at its read and leaves the shell's settings as they are; brought
+// back (fg), it waits in raw mode again. Killed while stopped, it leaves the shell's
 // settings alone, though its handler then runs in the background, where it could
 // change them.
 TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
@@ -273,13 +253,13 @@ TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
     startAndAwaitWait(setup);
     termios shell = child.initial;
     shell.c_lflag ^= ECHOK;
-    for (int round = 1; round <= 3; ++round) {
-        SCOPED_TRACE(round);
-        ASSERT_EQ(kill(child.tool, SIGTSTP), 0);
-        ASSERT_EQ(nextStop(child, 5000), SIGTSTP);
+    for (const int stop : {SIGTSTP, SIGTTIN, SIGTTOU}) {
+        SCOPED_TRACE(strsignal(stop));
+        ASSERT_EQ(kill(child.tool, stop), 0);
+        ASSERT_EQ(nextStop(child, 5000), stop);
         expectSettingsRestored();
         ASSERT_EQ(tcsetattr(child.slave, TCSANOW, &shell), 0);
-        if (round == 3) {
+        if (stop == SIGTTOU) {
             break;
         }
         ASSERT_EQ(kill(child.tool, SIGCONT), 0);
