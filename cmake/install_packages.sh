@@ -46,7 +46,7 @@ if ((${#missing[@]})); then
     kept=()
     for name in "${missing[@]}"; do
         if [ "$task" = test ] && [[ $name =~ ^(chromium|chromium-driver|firefox-esr)$ ]] &&
-            ! apt-cache policy "$name" | grep -q 'Candidate: [^(]'; then
+            [[ ! $(apt-cache policy "$name") =~ Candidate:\ [^\(] ]]; then
             echo "not in this system's archive: $name; the page tests that need it will skip"
             continue
         fi
