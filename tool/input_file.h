@@ -21,7 +21,6 @@ struct FileIdentity {
     std::uint64_t links = 0;
     std::int64_t created = 0;
     std::int64_t written = 0;
-    bool operator==(const FileIdentity&) const = default;
 };
 
 // Opens an existing file for reading. Fails for a folder, and never blocks on a
