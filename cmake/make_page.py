@@ -3,7 +3,9 @@
 tool's WebAssembly (in base64) and its JavaScript filled in, under a policy that lets
 run these scripts and this style and nothing else, and fetch nothing at all.
 
-usage: make_page.py TEMPLATE GLUE WASM PAGE
+usage: make_page.py TEMPLATE GLUE WASM PAGE RUNTIME
+RUNTIME names, comma-separated, the runtime's functions that the page and the seams call:
+each must be defined in the glue, or the page would fail only in a player's browser.
 """
 import base64
 import hashlib
@@ -16,11 +18,14 @@ def digest(text):
 
 
 def main():
-    template, glue, wasm, page = sys.argv[1:]
+    template, glue, wasm, page, runtime = sys.argv[1:]
     with open(template, encoding="utf-8") as source:
         html = source.read()
     with open(glue, encoding="utf-8") as source:
         script = source.read().strip()
+    for name in runtime.split(","):
+        if not re.search(rf"Module\[[\"']{name}[\"']\]\s*=", script):
+            sys.exit(f"make_page: the runtime has no {name}; export it by name")
     if "</script" in script.lower():
         sys.exit("make_page: the glue would end its script element early")
     with open(wasm, "rb") as source:

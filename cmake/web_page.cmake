@@ -1,5 +1,9 @@
 # The web edition: the tool compiled to WebAssembly behind the page's own seams, and one
 # self-contained page that holds it, kovalt.html in the binary dir.
+# The runtime's functions that the page and the seams' EM_JS call, exported by name:
+# newer Emscriptens leave out of the runtime whatever is not, without a warning.
+set(KOVALT_PAGE_RUNTIME HEAPU8 UTF8ToString)
+list(JOIN KOVALT_PAGE_RUNTIME "," runtime)
 add_executable(kovalt_page tool/web/main.cpp)
 target_link_libraries(kovalt_page PRIVATE kovalt_tool)
 target_link_options(kovalt_page PRIVATE
@@ -9,8 +13,7 @@ target_link_options(kovalt_page PRIVATE
     # No eval or new Function: the page's policy would refuse them.
     -sDYNAMIC_EXECUTION=0
     -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltChooseUnreadable,_kovaltReadLimit
-    # Exported by name: newer Emscriptens no longer put the heap on Module unasked.
-    -sEXPORTED_RUNTIME_METHODS=HEAPU8)
+    -sEXPORTED_RUNTIME_METHODS=${runtime})
 
 find_program(KOVALT_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 configure_file(tool/web/page.html.in page.html.in @ONLY)
@@ -18,7 +21,7 @@ set(page ${CMAKE_BINARY_DIR}/kovalt.html)
 add_custom_command(OUTPUT ${page}
     COMMAND ${KOVALT_PYTHON} ${PROJECT_SOURCE_DIR}/cmake/make_page.py
         ${CMAKE_BINARY_DIR}/page.html.in $<TARGET_FILE:kovalt_page>
-        $<TARGET_FILE_DIR:kovalt_page>/kovalt_page.wasm ${page}
+        $<TARGET_FILE_DIR:kovalt_page>/kovalt_page.wasm ${page} ${runtime}
     DEPENDS kovalt_page ${CMAKE_BINARY_DIR}/page.html.in ${PROJECT_SOURCE_DIR}/cmake/make_page.py
     VERBATIM)
 add_custom_target(page ALL DEPENDS ${page})
