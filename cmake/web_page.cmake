@@ -12,7 +12,7 @@ target_link_options(kovalt_page PRIVATE
     -sFILESYSTEM=0
     # No eval or new Function: the page's policy would refuse them.
     -sDYNAMIC_EXECUTION=0
-    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltChooseUnreadable,_kovaltReadLimit
+    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltReadInto,_kovaltChooseUnreadable,_kovaltReadLimit
     -sEXPORTED_RUNTIME_METHODS=${runtime})
 
 find_program(KOVALT_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH REQUIRED)

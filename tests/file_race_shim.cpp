@@ -2,9 +2,11 @@
 // under a run:
 //   KOVALT_RESIZE_AT_READ=N   savedata.sav becomes N bytes long just before its first read
 //   KOVALT_REWRITE_AT_READ=N  the byte at offset N of savedata.sav changes in place just
-//                             after its first read
+//                             after its first read; where the run holds a lease, the
+//                             open for it breaks the lease instead, and writes nothing
 //   KOVALT_STORE_AT_READ=N    the same, through a shared mapping, as an emulator's store:
 //                             neither the length nor the times change
+//   KOVALT_LEASE_ERROR=E      a lease is refused with errno E, as where leases cannot be had
 //   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
 //   KOVALT_KILL_AT_FSYNC      the first fsync, the temporary file's, kills the run
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <string>
 
@@ -33,10 +36,23 @@ bool namedSo(int fd, const char* ending) {
     return length > 0 && std::string(target, static_cast<std::size_t>(length)).ends_with(ending);
 }
 
+// The open of another program, which a lease would keep waiting: this one cannot wait
+// for itself, so it is told at once, and the lease is broken all the same.
+int openForWriting() {
+    const int fd = open("savedata.sav", O_RDWR | O_NONBLOCK);
+    if (fd < 0 && errno != EWOULDBLOCK) {
+        std::abort();
+    }
+    return fd;
+}
+
 void rewriteInPlace(off_t offset) {
-    const int fd = open("savedata.sav", O_RDWR);
+    const int fd = openForWriting();
     unsigned char byte = 0;
-    if (fd < 0 || pread(fd, &byte, 1, offset) != 1) {
+    if (fd < 0) {
+        return;
+    }
+    if (pread(fd, &byte, 1, offset) != 1) {
         std::abort();
     }
     byte ^= 0xFF;
@@ -46,10 +62,13 @@ void rewriteInPlace(off_t offset) {
 }
 
 void storeThroughMapping(off_t offset) {
-    const int fd = open("savedata.sav", O_RDWR);
+    const int fd = openForWriting();
+    if (fd < 0) {
+        return;
+    }
     const auto length = static_cast<size_t>(offset) + 1;
     void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (fd < 0 || mapped == MAP_FAILED) {
+    if (mapped == MAP_FAILED) {
         std::abort();
     }
     static_cast<unsigned char*>(mapped)[offset] ^= 0xFF;
@@ -91,6 +110,18 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
         storeThroughMapping(setting("KOVALT_STORE_AT_READ"));
     }
     return got;
+}
+
+extern "C" int fcntl(int fd, int command, ...) {
+    va_list arguments;
+    va_start(arguments, command);
+    const auto argument = va_arg(arguments, unsigned long);
+    va_end(arguments);
+    if (command == F_SETLEASE && argument != F_UNLCK && setting("KOVALT_LEASE_ERROR") >= 0) {
+        errno = static_cast<int>(setting("KOVALT_LEASE_ERROR"));
+        return -1;
+    }
+    return next<int(int, int, ...)>("fcntl")(fd, command, argument);
 }
 
 extern "C" ssize_t write(int fd, const void* buffer, size_t size) {

@@ -1,13 +1,18 @@
 // The built tool, end to end, with no terminal: exact output bytes, exit status and
 // files. The same runs go to the native build and to Kovalt.exe under Wine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -84,13 +89,20 @@ std::string resetOf(SaveImage image) {
 }
 
 // The native tool with the shim that stages races with its files.
-ChildSetup preloaded(const std::string& variable, const std::string& value) {
+ChildSetup preloaded(const std::string& variable, const std::string& value,
+                     const std::string& leaseError = "") {
     ChildSetup setup;
     setup.environment = {{"LD_PRELOAD", KOVALT_SHIM_PATH},
                          {"ASAN_OPTIONS", "verify_asan_link_order=0"},
                          {variable, value}};
+    if (!leaseError.empty()) {
+        setup.environment.push_back({"KOVALT_LEASE_ERROR", leaseError});
+    }
     return setup;
 }
+
+const std::string kNoLeases = std::to_string(EINVAL);  // NFS, many FUSE mounts
+const std::string kNoLeaseOnOthersFiles = std::to_string(EACCES);
 
 enum class Build { Native, Windows };
 
@@ -199,24 +211,63 @@ TEST_P(ToolRun, RefusedInputsAreNamedWithTheirLength) {
     expectRefused(wrongSize("-1"));
 }
 
-// Staged at the first read: a save that grew or shrank since it was measured, that
-// another program rewrote in place just after, its length kept (dated in the past, as a
-// real save is, so that the rewrite shows in its times too), or stored into through a
-// mapping, which shows only in its bytes; and a read that fails part way.
+// Staged at the first read: a program that opens the save for writing between the reads,
+// to rewrite it in place or store into it through a mapping, which the lease tells (and
+// the run is not ended by the lease's signal). Where leases cannot be had, the two reads
+// tell the same writes, which show only in the bytes of a mapping's store (dated in the
+// past, as a real save is, so that a rewrite shows in its times too), and a save that
+// grew or shrank since it was measured; and a read that fails part way.
 TEST_F(NativeToolRun, SaveThatChangesWhileReadIsRefused) {
-    for (const auto& [variable, value, message] :
-         {std::tuple{"KOVALT_RESIZE_AT_READ", "262154", tooLarge("262154")},
-          {"KOVALT_RESIZE_AT_READ", "1000", wrongSize("1000")},
-          {"KOVALT_REWRITE_AT_READ", "200000", wrongSize("262144")},
-          {"KOVALT_STORE_AT_READ", "200000", wrongSize("262144")},
-          {"KOVALT_FAIL_READ_AFTER", "100000", wrongSize("100000")}}) {
-        SCOPED_TRACE(variable);
+    for (const auto& [variable, value, leaseError, message] :
+         {std::tuple{"KOVALT_REWRITE_AT_READ", "200000", std::string(), wrongSize("262144")},
+          {"KOVALT_STORE_AT_READ", "200000", std::string(), wrongSize("262144")},
+          {"KOVALT_REWRITE_AT_READ", "200000", kNoLeases, wrongSize("262144")},
+          {"KOVALT_STORE_AT_READ", "262143", kNoLeaseOnOthersFiles, wrongSize("262144")},
+          {"KOVALT_RESIZE_AT_READ", "262154", kNoLeases, tooLarge("262154")},
+          {"KOVALT_RESIZE_AT_READ", "262145", kNoLeases, tooLarge("262145")},
+          {"KOVALT_RESIZE_AT_READ", "1000", kNoLeases, wrongSize("1000")},
+          {"KOVALT_FAIL_READ_AFTER", "100000", std::string(), wrongSize("100000")}}) {
+        SCOPED_TRACE(std::string(variable) + "=" + value + " " + leaseError);
         sampleSave(13);
         fs::last_write_time(folder / "savedata.sav",
                             fs::file_time_type::clock::now() - std::chrono::hours(24));
         writeBytes(folder / "output.sav", "an older result");
-        expectRefused(message, preloaded(variable, value));
+        expectRefused(message, preloaded(variable, value, leaseError));
         EXPECT_EQ(readBytes(folder / "output.sav"), "an older result");
+    }
+}
+
+// A writer paused in the middle of its write, holding the save open for writing, through
+// write() or a shared mapping whose descriptor it already closed: the file holds half a
+// new tail, where no checksum sees it, and does not change while it is read. It counts
+// as locked, as on Windows.
+TEST_F(NativeToolRun, SaveHeldOpenByAPausedWriterIsRefused) {
+    for (const bool mapped : {false, true}) {
+        SCOPED_TRACE(mapped ? "a shared mapping" : "write()");
+        sampleSave(19);
+        const std::string path = (folder / "savedata.sav").string();
+        const pid_t writer = fork();
+        if (writer == 0) {
+            const int fd = open(path.c_str(), O_RDWR);
+            constexpr std::size_t kHalf = 4096, kAt = kSaveImageSize - 2 * kHalf;
+            if (mapped) {
+                void* map =
+                    mmap(nullptr, kSaveImageSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+                close(fd);
+                std::memset(static_cast<char*>(map) + kAt, 0x5A, kHalf);
+            } else {
+                const std::string half(kHalf, 'Z');
+                pwrite(fd, half.data(), half.size(), kAt);
+            }
+            raise(SIGSTOP);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(writer, &status, WUNTRACED), writer);
+        ASSERT_TRUE(WIFSTOPPED(status));
+        expectRefused(kNotFound);
+        kill(writer, SIGKILL);
+        waitpid(writer, &status, 0);
     }
 }
 
@@ -288,12 +339,16 @@ TEST_P(ToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
 }
 
 // Some file systems (FUSE, NFS) write less than asked, and the write goes on from there;
-// a reader of standard output that went away does not stop the run either.
+// a reader of standard output that went away does not stop the run either; nor does a
+// file system without leases, or another user's save, which a lease cannot hold.
 TEST_F(NativeToolRun, CompletesWithShortWritesOrNoReaderOfItsOutput) {
     ChildSetup noReader;
     noReader.stdoutReaderGone = true;
-    for (const ChildSetup& setup : {preloaded("KOVALT_SHORT_WRITES", "1000"), noReader}) {
-        SCOPED_TRACE(setup.stdoutReaderGone ? "no reader" : "short writes");
+    for (const ChildSetup& setup :
+         {preloaded("KOVALT_SHORT_WRITES", "1000"), noReader,
+          preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeases),
+          preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeaseOnOthersFiles)}) {
+        SCOPED_TRACE(setup.stdoutReaderGone ? "no reader" : setup.environment.back().second);
         const std::string reset = resetOf(sampleSave(20));
         fs::remove(folder / "output.sav");
         EXPECT_EQ(run(setup).end.exitCode, 0);

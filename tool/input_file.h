@@ -30,6 +30,20 @@ FileHandle openForReading(const char* name);
 // The length of an open regular file; -1 for anything else or when it cannot be measured.
 std::int64_t fileLength(FileHandle file);
 
+// Whether other programs are kept from writing the open file while it is read.
+enum class WriterHold {
+    Held,         // none has it open for writing, and none can write it until let go
+    WriterOpen,   // another program has it open for writing now, perhaps paused mid-write
+    Unavailable,  // the system cannot tell here; only the reads themselves can
+};
+
+// Holds off writers until releaseWriters: a program that opens the file for writing
+// meanwhile waits, and is told of at the release.
+WriterHold holdOffWriters(FileHandle file);
+
+// Lets writers in again, at once; false when one asked to open the file meanwhile.
+bool releaseWriters(FileHandle file);
+
 // Reads from that offset until the buffer is full, the file ends or a read fails;
 // returns the bytes read.
 std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> buffer);

@@ -16,19 +16,35 @@ bool identified(const FileIdentity& identity) {
     return identity.known && identity.volume != 0 && (identity.fileHigh | identity.fileLow) != 0;
 }
 
+struct SecondRead {
+    std::size_t delivered;  // how far it got
+    bool same;              // whether all it got is what the first read gave
+};
+
 // Reads the save once more from its start and compares, a piece at a time so that no
 // second image is needed. A program that writes the save while it is read (through a
 // mapping, or within one tick of a coarse clock) changes neither its length nor its
 // times, only its bytes; one read would then hold a mixture of two states.
-bool readsTheSameAgain(FileHandle file, const SaveImage& image) {
+SecondRead readAgain(FileHandle file, const SaveImage& image) {
     std::array<std::uint8_t, 16384> piece;
-    for (std::size_t offset = 0; offset < kSaveImageSize; offset += piece.size()) {
-        if (readAt(file, offset, piece) != piece.size() ||
-            !std::equal(piece.begin(), piece.end(), image.begin() + offset)) {
-            return false;
+    SecondRead read{0, true};
+    while (read.delivered < kSaveImageSize) {
+        const std::size_t got = readAt(file, read.delivered, piece);
+        read.same =
+            read.same && std::equal(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got),
+                                    image.begin() + static_cast<std::ptrdiff_t>(read.delivered));
+        read.delivered += got;
+        if (got != piece.size()) {
+            break;
         }
     }
-    return true;
+    return read;
+}
+
+// A byte past the image: the save grew since it was measured.
+bool byteBeyond(FileHandle file) {
+    std::uint8_t beyond = 0;
+    return readAt(file, kSaveImageSize, {&beyond, 1}) == 1;
 }
 
 }  // namespace
@@ -50,22 +66,37 @@ LoadOutcome loadSaveFile(SaveImage& image) {
         closeFile(file);
         return {length > kImageLength ? LoadKind::TooLarge : LoadKind::WrongSize, length};
     }
+    // A program that has the save open for writing may be paused in the middle of a
+    // write: the file then holds a mixture that no longer changes, and that two reads
+    // would agree on. Such a save counts as locked, as on Windows.
+    const WriterHold hold = holdOffWriters(file);
+    if (hold == WriterHold::WriterOpen) {
+        closeFile(file);
+        return {LoadKind::NotFound, 0};
+    }
     image.fill(0xFF);
     const std::size_t delivered = readAt(file, 0, image);
-    const bool same = delivered == kSaveImageSize && readsTheSameAgain(file, image);
-    std::uint8_t beyond = 0;
-    const bool grew =
-        delivered == kSaveImageSize && readAt(file, kSaveImageSize, {&beyond, 1}) == 1;
+    bool grew = delivered == kSaveImageSize && byteBeyond(file);
+    SecondRead second{0, false};
+    if (delivered == kSaveImageSize && !grew) {
+        second = readAgain(file, image);
+        grew = second.delivered == kSaveImageSize && byteBeyond(file);
+    }
+    const bool keptFromWriters = hold != WriterHold::Held || releaseWriters(file);
     const std::int64_t lengthAfter = fileLength(file);
     const FileIdentity input = identityOf(file);
     closeFile(file);
     if (grew) {
         return {LoadKind::TooLarge, std::max(lengthAfter, kImageLength + 1)};
     }
+    // It shrank, or a read failed: refused with the count that the short read gave.
     if (delivered != kSaveImageSize) {
         return {LoadKind::WrongSize, static_cast<std::int64_t>(delivered)};
     }
-    if (!same) {
+    if (second.delivered != kSaveImageSize) {
+        return {LoadKind::WrongSize, static_cast<std::int64_t>(second.delivered)};
+    }
+    if (!second.same || !keptFromWriters) {
         return {LoadKind::WrongSize, lengthAfter};
     }
     return {LoadKind::Loaded, length, input};

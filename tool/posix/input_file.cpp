@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,9 @@
 namespace {
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
+
+// What SIGIO did before a lease was taken, to be put back when it is let go.
+struct sigaction gSigioBefore;
 
 std::int64_t nanoseconds(const struct timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
@@ -71,6 +75,36 @@ std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t
     }
     return total;
 }
+
+// A read lease: the kernel grants it only while no process has the file open for writing
+// (a writable shared mapping included), and one that opens it for writing while it is
+// held waits until it is let go, breaking it. The break is announced by SIGIO, whose
+// default would end the run; it is ignored meanwhile, and the lease itself is asked.
+// Elsewhere (NFS, many FUSE mounts, another user's file, macOS) the two reads decide.
+#ifdef F_SETLEASE
+WriterHold holdOffWriters(FileHandle file) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGIO, &ignore, &gSigioBefore);
+    if (fcntl(descriptor(file), F_SETLEASE, F_RDLCK) == 0) {
+        return WriterHold::Held;
+    }
+    const int error = errno;
+    sigaction(SIGIO, &gSigioBefore, nullptr);
+    return error == EAGAIN ? WriterHold::WriterOpen : WriterHold::Unavailable;
+}
+
+bool releaseWriters(FileHandle file) {
+    // A lease that a writer broke reports what it is being broken to.
+    const bool kept = fcntl(descriptor(file), F_GETLEASE) == F_RDLCK;
+    fcntl(descriptor(file), F_SETLEASE, F_UNLCK);
+    sigaction(SIGIO, &gSigioBefore, nullptr);
+    return kept;
+}
+#else
+WriterHold holdOffWriters(FileHandle) { return WriterHold::Unavailable; }
+bool releaseWriters(FileHandle) { return true; }
+#endif
 
 FileIdentity identityOf(FileHandle file) {
     struct stat status {};

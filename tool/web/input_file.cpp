@@ -2,6 +2,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -15,23 +16,30 @@ constexpr FileHandle kInput = 1;
 struct ChosenFile {
     bool readable = false;
     std::int64_t length = 0;
-    std::vector<std::uint8_t> start;  // as much of it as a run reads
+    // The browser's two reads of it, each as far as a run reads at most: the image and
+    // one more byte, which tells a file that grew. A file of gigabytes is refused by its
+    // length and never read whole into the page.
+    std::array<std::vector<std::uint8_t>, 2> reads;
+    std::size_t reading = 0;  // which of them the run reads now
+    bool started = false;
 };
 
 ChosenFile gChosen;
 
 }  // namespace
 
-// The page hands over a file by its length and its first bytes, as many as a run reads
-// at most: the image and one more, which tells a file that grew. A file of gigabytes is
-// refused by its length and never read whole into the page.
 extern "C" EMSCRIPTEN_KEEPALIVE std::size_t kovaltReadLimit() { return kSaveImageSize + 1; }
 
-// Where the page puts those first bytes.
-extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltChooseFile(double length, std::size_t bytes) {
-    gChosen = {true, static_cast<std::int64_t>(length),
-               std::vector<std::uint8_t>(std::min(bytes, kovaltReadLimit()))};
-    return gChosen.start.data();
+// The length the browser gave when the file was chosen.
+extern "C" EMSCRIPTEN_KEEPALIVE void kovaltChooseFile(double length) {
+    gChosen = {.readable = true, .length = static_cast<std::int64_t>(length)};
+}
+
+// Where the page puts the bytes of one of its two reads, 0 or 1.
+extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltReadInto(std::size_t read, std::size_t bytes) {
+    std::vector<std::uint8_t>& into = gChosen.reads[std::min<std::size_t>(read, 1)];
+    into.assign(std::min(bytes, kovaltReadLimit()), 0);
+    return into.data();
 }
 
 // A folder, or a file that the browser could not read (gone, or changed since it was
@@ -39,15 +47,28 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltChooseFile(double length, st
 extern "C" EMSCRIPTEN_KEEPALIVE void kovaltChooseUnreadable() { gChosen = {}; }
 
 FileHandle openForReading(const char* name) {
+    gChosen.reading = 0;
+    gChosen.started = false;
     return gChosen.readable && std::string_view(name) == "savedata.sav" ? kInput : kNoFile;
 }
 
+// A page cannot keep other programs from the file; its two reads tell a change.
+WriterHold holdOffWriters(FileHandle) { return WriterHold::Unavailable; }
+
+bool releaseWriters(FileHandle) { return true; }
+
 std::int64_t fileLength(FileHandle) { return gChosen.length; }
 
+// A read from the start, after the first, is the browser's second read of the file.
 std::size_t readAt(FileHandle, std::uint64_t offset, std::span<std::uint8_t> buffer) {
-    const std::size_t from = std::min<std::size_t>(offset, gChosen.start.size());
-    const std::size_t count = std::min(buffer.size(), gChosen.start.size() - from);
-    std::copy_n(gChosen.start.begin() + static_cast<std::ptrdiff_t>(from), count, buffer.begin());
+    if (offset == 0 && gChosen.started) {
+        gChosen.reading = 1;
+    }
+    gChosen.started = true;
+    const std::vector<std::uint8_t>& read = gChosen.reads[gChosen.reading];
+    const std::size_t from = std::min<std::size_t>(offset, read.size());
+    const std::size_t count = std::min(buffer.size(), read.size() - from);
+    std::copy_n(read.begin() + static_cast<std::ptrdiff_t>(from), count, buffer.begin());
     return count;
 }
 

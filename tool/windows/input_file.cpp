@@ -65,6 +65,11 @@ FileHandle openForReading(const char* name) {
     return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
 }
 
+// The handle's sharing already keeps writers out, from the open to the close.
+WriterHold holdOffWriters(FileHandle) { return WriterHold::Held; }
+
+bool releaseWriters(FileHandle) { return true; }
+
 std::int64_t fileLength(FileHandle file) {
     LARGE_INTEGER size{};
     if (GetFileType(handleOf(file)) != FILE_TYPE_DISK || !GetFileSizeEx(handleOf(file), &size)) {
