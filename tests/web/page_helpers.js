@@ -3,18 +3,29 @@
 window.kovaltTest = (() => {
   // A slice keeps the name of the file it was cut from, so that a read can be staged by
   // the chosen file's name: slow.sav takes half a second, unreadable.sav fails as a file
-  // that changed or went since it was chosen.
+  // that changed or went since it was chosen; the second read of changed.sav has a byte
+  // changed, of grew.sav one byte more, of shrank.sav one less.
   const slice = Blob.prototype.slice;
   Blob.prototype.slice = function (...range) {
     const part = slice.apply(this, range);
     part.stagedName = this.name ?? this.stagedName;
     return part;
   };
+  const secondReads = {
+    "changed.sav": (bytes) => { bytes[200000] ^= 0xFF; return bytes; },
+    "grew.sav": (bytes) => { const grown = new Uint8Array(bytes.length + 1); grown.set(bytes); return grown; },
+    "shrank.sav": (bytes) => bytes.slice(0, -1),
+  };
+  const readsOf = {};
   const arrayBuffer = Blob.prototype.arrayBuffer;
   Blob.prototype.arrayBuffer = function () {
     const name = this.name ?? this.stagedName;
     if (name === "unreadable.sav") {
       return Promise.reject(new DOMException("changed since it was chosen", "NotReadableError"));
+    }
+    readsOf[name] = (readsOf[name] ?? 0) + 1;
+    if (secondReads[name] && readsOf[name] === 2) {
+      return arrayBuffer.call(this).then((buffer) => secondReads[name](new Uint8Array(buffer)).buffer);
     }
     const read = arrayBuffer.call(this);
     return name === "slow.sav" ? new Promise((done) => setTimeout(() => done(read), 500)) : read;

@@ -7,7 +7,7 @@ that the native kovalt prints for that file, with their meanings, and offer exac
 output.sav, saved by the engine's own path; the policy must refuse what the page never
 needs. Prints the time from a valid save chosen to output.sav offered, the median of 20.
 
-usage: page_test.py chromium|webkit|firefox PAGE KOVALT MAKE_SAMPLE
+usage: page_test.py chromium|webkit|firefox PAGE KOVALT MAKE_SAMPLE SHIM
 Exits 77 (skipped) where the engine or its driver is missing, unless KOVALT_REQUIRE_ALL is
 set (CI), where that is a failure.
 """
@@ -27,7 +27,7 @@ import time
 import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
-ENGINE, PAGE, KOVALT, MAKE_SAMPLE = (sys.argv[1:5] + [""] * 4)[:4]
+ENGINE, PAGE, KOVALT, MAKE_SAMPLE, SHIM = (sys.argv[1:6] + [""] * 5)[:5]
 DATA = json.loads((HERE / "cases.json").read_text(encoding="utf-8"))
 HELPERS = (HERE / "page_helpers.js").read_text(encoding="utf-8")
 MODULES = HERE.parent.parent / "node_modules"
@@ -176,7 +176,8 @@ class Page(unittest.TestCase):
         threading.Thread(target=cls.server.serve_forever, daemon=True).start()
         cls.served = f"http://127.0.0.1:{cls.server.server_port}/Kovalt.html"
         cls.saves = {name: cls.make_save(name, recipe) for name, recipe in DATA["saves"].items()}
-        cls.native = {name: cls.native_run(path) for name, path in cls.saves.items()}
+        cls.native = {name: cls.native_run(path, recipe.get("staged", {}))
+                      for (name, path), recipe in zip(cls.saves.items(), DATA["saves"].values())}
         cls.native["missing"] = cls.native_run(None)
         cls.engine = (Firefox if ENGINE == "firefox" else Selenium)(str(cls.downloads), str(cls.folder / "profile"))
 
@@ -201,12 +202,15 @@ class Page(unittest.TestCase):
         return path
 
     @classmethod
-    def native_run(cls, save):
-        """The dialogue's lines and output.sav, or None, as the native kovalt gives them."""
+    def native_run(cls, save, staged=None):
+        """The dialogue's lines and output.sav, or None, as the native kovalt gives them,
+        staged by the file race shim where asked."""
+        environment = ({**os.environ, "LD_PRELOAD": SHIM, "ASAN_OPTIONS": "verify_asan_link_order=0", **staged}
+                       if staged else None)
         with tempfile.TemporaryDirectory() as folder:
             if save is not None:
                 shutil.copy(save, os.path.join(folder, "savedata.sav"))
-            shown = subprocess.run([KOVALT], cwd=folder, stdin=subprocess.DEVNULL,
+            shown = subprocess.run([KOVALT], cwd=folder, stdin=subprocess.DEVNULL, env=environment,
                                    capture_output=True, start_new_session=True).stdout
             output = pathlib.Path(folder, "output.sav")
             return shown.decode("cp932").split("\n")[:-1], output.read_bytes() if output.exists() else None
