@@ -66,11 +66,18 @@ ln -s pts/ptmx "$root/dev/ptmx"
 ln -s /proc/self/fd "$root/dev/fd"
 mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The certificate authorities that this machine's network needs, as its own clients have
+# them (a proxy's, say): the npm client checks the registry's certificate.
+if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+    cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+    chroot "$root" update-ca-certificates >/dev/null
+fi
 git clone -q "$top" "$root/root/kovalt"
 git -C "$root/root/kovalt" checkout -q "$commit"
 
-in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=xterm \
-    LANG=C.UTF-8 /bin/bash -c "cd /root/kovalt && $1"; }
+environment=(HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=xterm LANG=C.UTF-8
+    ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS})
+in_root() { chroot "$root" /usr/bin/env -i "${environment[@]}" /bin/bash -c "cd /root/kovalt && $1"; }
 # The README's lines, taken from it, so that what is checked is what a newcomer reads.
 demo=$(grep -m1 -E '^bash cmake/install_packages.sh demo' "$top/README.md" | sed 's/ *#.*//')
 tests=$(grep -m1 -E '^bash cmake/install_packages.sh test' "$top/README.md" | sed 's/ *#.*//')
@@ -79,7 +86,7 @@ started=$SECONDS
 # The demo waits for a key on its terminal: script gives it one, and the key is typed ahead.
 echo "== $release: $demo"
 in_root "${demo%%&&*}"
-printf 'x' | script -qfec "chroot $root /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin TERM=xterm LANG=C.UTF-8 \
+printf 'x' | script -qfec "chroot $root /usr/bin/env -i ${environment[*]} \
     /bin/bash -c 'cd /root/kovalt && ${demo#*&& }'" /dev/null | tee "$root/demo.log"
 demo_dir=$root/root/kovalt/build/release/demo
 grep -q '終了しました' "$root/demo.log"
