@@ -66,6 +66,9 @@ ln -s pts/ptmx "$root/dev/ptmx"
 ln -s /proc/self/fd "$root/dev/fd"
 mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# As the installer writes it; debootstrap leaves none, and the browsers' drivers are
+# reached at localhost.
+printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
 # The certificate authorities that this machine's network needs, as its own clients have
 # them (a proxy's, say): the npm client checks the registry's certificate.
 if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
