@@ -59,6 +59,9 @@ window.kovaltTest = (() => {
         offered: !document.getElementById("save").hidden,
         afterShown: !document.getElementById("after").hidden,
         verdict: document.getElementById("verdict").textContent,
+        named: document.getElementById("named").hidden ? "" : document.getElementById("named").textContent,
+        changes: document.getElementById("changes").hidden ? null : texts("#changed li"),
+        saved: document.getElementById("saved").textContent,
         elapsed: Number(document.body.dataset.elapsed),
         sideways: document.documentElement.scrollWidth > document.documentElement.clientWidth,
       };
@@ -76,23 +79,33 @@ window.kovaltTest = (() => {
       document.body.dispatchEvent(new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true }));
     },
 
-    // Where headless Chromium has no save dialog to show: the picker the page would
-    // open, keeping what the page writes through it.
-    stubSavePicker(failing) {
+    // Where headless Chromium has no folder dialog to show: the picker the page would
+    // open, open for a moment, keeping what the page asks of it and writes through it.
+    stubFolderPicker(failing) {
       window.savedBytes = null;
-      window.showSaveFilePicker = async (options) => ({
-        name: options.suggestedName,
-        createWritable: async () => {
-          if (failing) {
-            throw new DOMException("the folder is full", "QuotaExceededError");
-          }
-          const parts = [];
-          return {
-            write: async (part) => { parts.push(part); },
-            close: async () => { window.savedBytes = Array.from(new Uint8Array(await new Blob(parts).arrayBuffer())); },
-          };
-        },
-      });
+      window.folderPicks = 0;
+      window.showDirectoryPicker = async () => {
+        window.folderPicks += 1;
+        await pause(200);
+        return {
+          name: "saves",
+          getFileHandle: async (name, how) => {
+            window.askedFor = [name, Boolean(how && how.create)];
+            return {
+              createWritable: async () => {
+                if (failing) {
+                  throw new DOMException("the folder is full", "QuotaExceededError");
+                }
+                const parts = [];
+                return {
+                  write: async (part) => { parts.push(part); },
+                  close: async () => { window.savedBytes = Array.from(new Uint8Array(await new Blob(parts).arrayBuffer())); },
+                };
+              },
+            };
+          },
+        };
+      };
     },
 
     // What the page's policy lets through of what the page never needs: a load from its

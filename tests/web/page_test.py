@@ -149,6 +149,11 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def differing(before, after):
+    """The page's list of changed bytes, made independently of the page."""
+    return [f"0x{at:05X}: 0x{old:02X} → 0x{new:02X}" for at, (old, new) in enumerate(zip(before, after)) if old != new]
+
+
 def normalised(line):
     """A line as the meanings table keys it: a length in parentheses stands as N."""
     head, _, tail = line.rpartition(" (")
@@ -229,20 +234,32 @@ class Page(unittest.TestCase):
         shutil.copy(self.saves[save], folder / name)
         return str(folder / name)
 
-    def saved_by_the_engine(self, download=False):
-        """Clicks Save and returns the bytes the engine's own save path got."""
+    def saved_by_the_engine(self, download=False, presses=1):
+        """Presses Save (twice at once, where asked) and returns the bytes that the
+        engine's own save path got: the one download, or what the page wrote to output.sav
+        in the folder chosen."""
+        press = f"for (let i = 0; i < {presses}; i++) document.getElementById('save').click();"
         if ENGINE == "chromium" and not download:  # the File System Access API, its picker stood in for
-            self.engine.run("kovaltTest.stubSavePicker(false);")
-            self.engine.click("save")
-            return bytes(self.engine.run("while (!window.savedBytes) { await new Promise((d) => setTimeout(d, 10)); }"
-                                         " return window.savedBytes;"))
+            self.engine.run("kovaltTest.stubFolderPicker(false);")
+            self.engine.run(press)
+            saved = bytes(self.engine.run("while (!window.savedBytes) { await new Promise((d) => setTimeout(d, 10)); }"
+                                          " return window.savedBytes;"))
+            self.assertEqual(self.engine.run("return [window.folderPicks, window.askedFor];"), [1, ["output.sav", True]])
+            self.assertIn("フォルダーに output.sav を保存しました", self.engine.run("return kovaltTest.observe().saved;"))
+            return saved
         downloaded = lambda: [path for path in self.downloads.glob("output*.sav") if path.is_file()]
         for old in downloaded():
             old.unlink()
-        self.engine.click("save")
+        self.engine.run(press)
+        # What the page can know: that a download started, not that a file was saved.
+        said = self.engine.run("return kovaltTest.observe().saved;")
+        self.assertIn("ダウンロードを始めました", said)
+        self.assertNotIn("しました。", said.replace("始めました。", ""))
         for _ in range(1000):
             done = downloaded()
             if done and done[0].stat().st_size == 262144:
+                time.sleep(1.5)  # for a second download, were there one
+                self.assertEqual(len(downloaded()), 1, "one press, one download")
                 return done[0].read_bytes()
             time.sleep(0.01)
         self.fail(f"nothing downloaded: {list(self.downloads.iterdir())}")
@@ -276,8 +293,13 @@ class Page(unittest.TestCase):
                 for verdict in case.get("verdict", "").split(" | "):
                     self.assertIn(verdict, seen["verdict"])
                 self.assertFalse(seen["sideways"], f"wider than the window at {case.get('width', 1000)} px")
+                # A file of another name is named back to the player.
+                if shown and seen["lines"]:
+                    self.assertEqual(f"「{shown}」" in seen["named"], shown != "savedata.sav")
                 if offered:
-                    self.assertEqual(self.saved_by_the_engine(), self.native[offered][1])
+                    chosen = self.saves[case["choose"][-1][1] if "choose" in case and "drop" not in case else offered]
+                    self.assertEqual(seen["changes"], differing(chosen.read_bytes(), self.native[offered][1]))
+                    self.assertEqual(self.saved_by_the_engine(presses=case.get("presses", 1)), self.native[offered][1])
 
     def test_policy_refuses_what_the_page_never_needs(self):
         for url in (self.url, self.served):
@@ -290,19 +312,24 @@ class Page(unittest.TestCase):
                                  DATA["policy"])
 
     def test_pickers_that_fail(self):
-        """A failed write says so and never says saved; a save picker that refuses leaves
-        the download; an open picker that fails falls back to the plain file input."""
+        """A failed write says so and never says saved; a cancelled folder picker saves
+        nothing, one that refuses leaves the download; an open picker that fails falls back
+        to the plain file input."""
         if ENGINE != "chromium":
             self.skipTest("only Chromium has the pickers")
         self.open_page()
         self.engine.choose(self.given("savedata.sav", "valid"))
-        self.engine.run("await kovaltTest.settled('savedata.sav'); kovaltTest.stubSavePicker(true);")
+        self.engine.run("await kovaltTest.settled('savedata.sav'); kovaltTest.stubFolderPicker(true);")
         self.engine.click("save")
         saved = self.engine.run("await new Promise((d) => setTimeout(d, 300));"
                                 " return document.getElementById('saved').textContent;")
         self.assertIn("保存できませんでした", saved)
         self.assertNotIn("を保存しました", saved)
-        self.engine.run("window.showSaveFilePicker = async () => { throw new DOMException('', 'SecurityError'); };")
+        self.engine.run("window.showDirectoryPicker = async () => { throw new DOMException('', 'AbortError'); };")
+        self.engine.click("save")
+        self.assertEqual(self.engine.run("await new Promise((d) => setTimeout(d, 300)); return kovaltTest.observe().saved;"), saved)
+        self.assertEqual(list(self.downloads.glob("output*.sav")), [], "a cancelled save downloads nothing")
+        self.engine.run("window.showDirectoryPicker = async () => { throw new DOMException('', 'SecurityError'); };")
         self.assertEqual(self.saved_by_the_engine(download=True), self.native["valid"][1])
         self.engine.run("window.showOpenFilePicker = async () => { throw new DOMException('', 'SecurityError'); };"
                         " document.getElementById('file').click = () => { window.plainInput = true; };")
