@@ -22,6 +22,8 @@ add_custom_command(OUTPUT ${page}
     COMMAND ${KOVALT_PYTHON} ${PROJECT_SOURCE_DIR}/cmake/make_page.py
         ${CMAKE_BINARY_DIR}/page.html.in $<TARGET_FILE:kovalt_page>
         $<TARGET_FILE_DIR:kovalt_page>/kovalt_page.wasm ${page} ${runtime}
+        ${PROJECT_SOURCE_DIR}/tool/messages.def
     DEPENDS kovalt_page ${CMAKE_BINARY_DIR}/page.html.in ${PROJECT_SOURCE_DIR}/cmake/make_page.py
+        ${PROJECT_SOURCE_DIR}/tool/messages.def
     VERBATIM)
 add_custom_target(page ALL DEPENDS ${page})

@@ -69,9 +69,10 @@ imports=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^\tDLL
 
 # Notepad from Windows 7 on: UTF-8 with a byte-order mark, CR LF, in the zip. Each
 # guide lists every message on a line of its own, and says how to check a download.
-# The catalogue's texts, a length standing as N.
-messages=$(sed -n 's/^    "\(..*\)\\n",$/\1/p' tool/messages.cpp | sed 's/%d/N/')
-[ "$(wc -l <<<"$messages")" = 15 ] || fail "the catalogue's texts are not where they were"
+# The catalogue's texts but the blank line, a length standing as N.
+messages=$(sed -n 's/^KOVALT_MESSAGE(MSG_[A-Z_]*, "\(..*\)\\n",$/\1/p' tool/messages.def | sed 's/%d/N/')
+[ "$(wc -l <<<"$messages")" = $(($(grep -c '^KOVALT_MESSAGE(' tool/messages.def) - 1)) ] ||
+    fail "the catalogue's texts are not where they were"
 for guide in guide-ja.txt guide-en.txt; do
     [ "$(head -c 3 "$windows/$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$guide has no BOM"
     [ "$(grep -c $'\r$' "$windows/$guide")" = "$(wc -l <"$windows/$guide")" ] || fail "$guide: not CR LF"

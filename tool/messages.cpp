@@ -1,28 +1,19 @@
 #include "messages.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
 
-// Indexed by MessageId. "ouput.sav" is the tool's own long-standing spelling.
 constexpr std::array<std::string_view, MESSAGE_COUNT> kTexts = {
-    "<< Kovalt.exe   Hoshizora-Kotori Mopplekin Reset program >>>\n",
-    " - モップルキンをリセットします -\n",
-    "\n",
-    "Error: ファイルが見つかりません (savedata.sav)\n",
-    "Error: ファイルが大き過ぎです (%d)\n",
-    "Error: ファイルサイズが違います (%d)\n",
-    "ファイルを読み込みました\n",
-    "チェックサムをチェックします\n",
-    "チェックサムが正しいことを確認しました\n",
-    "Error: チェックサムエラー, データが間違っています\n",
-    "データを変更します\n",
-    "チェックサムを再計算します\n",
-    "ファイル(ouput.sav)に出力します\n",
-    "終了しました\n",
-    "Error: ファイルに出力できません (output.sav)\n",
-    "[ 何かキーを押して下さい ]\n",
+#define KOVALT_MESSAGE(id, text, meaning, adviceJapanese, adviceEnglish) text,
+#include "messages.def"
+#undef KOVALT_MESSAGE
 };
+
+// Every message ends its line, so none can be empty.
+static_assert(std::all_of(kTexts.begin(), kTexts.end(),
+                          [](std::string_view text) { return text.ends_with('\n'); }));
 
 }  // namespace
 

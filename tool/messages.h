@@ -4,23 +4,11 @@
 #include <string>
 #include <string_view>
 
+// The ids in the catalogue's order, from its one definition.
 enum MessageId {
-    MSG_BANNER,
-    MSG_SUBTITLE,
-    MSG_BLANK,
-    MSG_NOT_FOUND,
-    MSG_TOO_LARGE,
-    MSG_WRONG_SIZE,
-    MSG_LOADED,
-    MSG_CHECKING,
-    MSG_CHECKSUM_OK,
-    MSG_CHECKSUM_ERROR,
-    MSG_CHANGING,
-    MSG_RECALCULATING,
-    MSG_WRITING,
-    MSG_FINISHED,
-    MSG_WRITE_FAILED,
-    MSG_PRESS_ANY_KEY,
+#define KOVALT_MESSAGE(id, text, meaning, adviceJapanese, adviceEnglish) id,
+#include "messages.def"
+#undef KOVALT_MESSAGE
     MESSAGE_COUNT
 };
 
