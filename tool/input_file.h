@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <span>
 
+#include "file_handle.h"
+
 // The system's side of reading the save: open, measure, read, look at, close.
 // Nothing here prints; every call reports through its return value.
-
-using FileHandle = std::intptr_t;
-inline constexpr FileHandle kNoFile = -1;
 
 // Which file a name or handle stands for, how many names it has, and two times that
 // change whenever the file does: its last write and its creation on Windows; on POSIX,
@@ -52,6 +51,3 @@ FileIdentity identityOf(FileHandle file);
 
 // The file that the name itself is, a symbolic link not followed; unknown when there is none.
 FileIdentity identityOfName(const char* name);
-
-// Also closes what the replacement steps open.
-bool closeFile(FileHandle file);

@@ -11,10 +11,21 @@
 // git's stale locks, it is left for the player, whom the guides tell it is safe to delete.
 #include "replace_file.h"
 
+#include <cstdio>
+
 #include "replace_steps.h"
-#include "temporary_name.h"
 
 namespace {
+
+constexpr int kTemporaryNameAttempts = 100;
+
+// The temporary file that becomes the named file: beside it, unlike any name a user
+// gives, and hidden where a leading dot hides (".output.sav.1234-0.tmp").
+std::string temporaryName(const char* name, unsigned long processId, int attempt) {
+    char formatted[64];
+    std::snprintf(formatted, sizeof formatted, ".%s.%lu-%d.tmp", name, processId, attempt);
+    return formatted;
+}
 
 FileHandle createTemporary(const char* name, std::string& temporary) {
     const unsigned long self = currentProcessId();
@@ -35,7 +46,7 @@ bool writeThroughTemporary(const char* name, std::span<const std::uint8_t> bytes
     if (file == kNoFile) {
         return false;
     }
-    const bool written = writeFile(file, bytes) && syncFile(file);
+    const bool written = writeWhole(file, bytes) && syncFile(file);
     const bool closed = closeFile(file);
     if (written && closed && moveIntoPlace(temporary, name)) {
         return true;

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "input_file.h"
+#include "file_handle.h"
 
 // The system's side of replacing a file, in the steps that replace_file.cpp puts in
 // order. Nothing here prints; every call reports through its return value.
@@ -14,8 +14,8 @@
 // the name exists.
 FileHandle createExclusive(const std::string& name, bool& nameTaken);
 
-// Writes every byte, through partial writes; false once a write fails.
-bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes);
+// Writes every byte to the new file, through partial writes; false once a write fails.
+bool writeWhole(FileHandle file, std::span<const std::uint8_t> bytes);
 
 // Returns once the file's bytes are on the disk.
 bool syncFile(FileHandle file);

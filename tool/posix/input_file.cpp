@@ -28,13 +28,13 @@ const struct timespec& writeTime(const struct stat& status) { return status.st_m
 #endif
 
 FileIdentity identityFrom(const struct stat& status) {
-    return {true,
-            static_cast<std::uint64_t>(status.st_dev),
-            0,
-            static_cast<std::uint64_t>(status.st_ino),
-            static_cast<std::uint64_t>(status.st_nlink),
-            nanoseconds(changeTime(status)),
-            nanoseconds(writeTime(status))};
+    return {.known = true,
+            .volume = static_cast<std::uint64_t>(status.st_dev),
+            .fileHigh = 0,
+            .fileLow = static_cast<std::uint64_t>(status.st_ino),
+            .links = static_cast<std::uint64_t>(status.st_nlink),
+            .created = nanoseconds(changeTime(status)),
+            .written = nanoseconds(writeTime(status))};
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ FileHandle createExclusive(const std::string& name, bool& nameTaken) {
     return fd < 0 ? kNoFile : fd;
 }
 
-bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+bool writeWhole(FileHandle file, std::span<const std::uint8_t> bytes) {
     return writeAll(static_cast<int>(file), bytes);
 }
 

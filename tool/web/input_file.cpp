@@ -72,7 +72,15 @@ std::size_t readAt(FileHandle, std::uint64_t offset, std::span<std::uint8_t> buf
     return count;
 }
 
-FileIdentity identityOf(FileHandle) { return {true, 1, 0, 1, 1, 0, 0}; }
+FileIdentity identityOf(FileHandle) {
+    return {.known = true,
+            .volume = 1,
+            .fileHigh = 0,
+            .fileLow = 1,
+            .links = 1,
+            .created = 0,
+            .written = 0};
+}
 
 // No output.sav exists beside the chosen save, so none can be it.
 FileIdentity identityOfName(const char*) { return {}; }

@@ -18,13 +18,14 @@ FileIdentity identityOfHandle(HANDLE file) {
         return {};
     }
     FileIdentity identity{
-        true,
-        information.dwVolumeSerialNumber,
-        0,
-        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow,
-        information.nNumberOfLinks,
-        ticks(information.ftCreationTime),
-        ticks(information.ftLastWriteTime)};
+        .known = true,
+        .volume = information.dwVolumeSerialNumber,
+        .fileHigh = 0,
+        .fileLow = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
+                   information.nFileIndexLow,
+        .links = information.nNumberOfLinks,
+        .created = ticks(information.ftCreationTime),
+        .written = ticks(information.ftLastWriteTime)};
     // Windows 8 and later also give the 128-bit ID, which ReFS needs to tell files apart;
     // Windows 7 has only the 64-bit index.
     FILE_ID_INFO id{};

@@ -48,7 +48,7 @@ FileHandle createExclusive(const std::string& name, bool& nameTaken) {
     return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
 }
 
-bool writeFile(FileHandle file, std::span<const std::uint8_t> bytes) {
+bool writeWhole(FileHandle file, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const DWORD asked = chunkOf(bytes.size());
         DWORD written = 0;
