@@ -22,9 +22,9 @@ constexpr int kKeyByteGapMs = 100;
 
 bool gStdoutIsTerminal = false;
 
-// The console device, opened on the first wait and kept until the process ends.
-int gConsole = -1;
-bool gConsoleOpened = false;
+// The terminal (/dev/tty), opened on the first wait and kept until the process ends.
+int gTerminal = -1;
+bool gTerminalOpened = false;
 
 void keepStandardDescriptorsOpen() {
     // Were 0, 1 or 2 closed, files opened later would take their numbers and stray
@@ -36,12 +36,12 @@ void keepStandardDescriptorsOpen() {
     }
 }
 
-int consoleDevice() {
-    if (!gConsoleOpened) {
-        gConsoleOpened = true;
-        gConsole = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+int terminalDevice() {
+    if (!gTerminalOpened) {
+        gTerminalOpened = true;
+        gTerminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
-    return gConsole;
+    return gTerminal;
 }
 
 bool readByte(int fd, unsigned char& byte) {
@@ -96,7 +96,7 @@ void printText(MessageId, std::string_view utf8) {
 }
 
 void readKeyPress(std::string_view prompt) {
-    const int fd = consoleDevice();
+    const int fd = terminalDevice();
     if (fd < 0 || isatty(fd) != 1) {
         return;
     }
