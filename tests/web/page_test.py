@@ -332,6 +332,12 @@ class Page(unittest.TestCase):
         self.assertEqual(list(self.downloads.glob("output*.sav")), [], "a cancelled save downloads nothing")
         self.engine.run("window.showDirectoryPicker = async () => { throw new DOMException('', 'SecurityError'); };")
         self.assertEqual(self.saved_by_the_engine(download=True), self.native["valid"][1])
+        # A second press while the chooser is open: no second chooser, nothing refused.
+        self.engine.run("window.openPicks = 0; window.showOpenFilePicker = async () => { window.openPicks += 1;"
+                        " await new Promise((d) => setTimeout(d, 300)); throw new DOMException('', 'AbortError'); };")
+        self.engine.run("for (let i = 0; i < 2; i++) document.getElementById('choose').click();"
+                        " await new Promise((d) => setTimeout(d, 400));")
+        self.assertEqual(self.engine.run("return [window.openPicks, kovaltTest.observe().offered];"), [1, True])
         self.engine.run("window.showOpenFilePicker = async () => { throw new DOMException('', 'SecurityError'); };"
                         " document.getElementById('file').click = () => { window.plainInput = true; };")
         self.engine.click("choose")
