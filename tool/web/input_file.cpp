@@ -32,7 +32,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::size_t kovaltReadLimit() { return kSaveImag
 
 // The length the browser gave when the file was chosen.
 extern "C" EMSCRIPTEN_KEEPALIVE void kovaltChooseFile(double length) {
-    gChosen = {.readable = true, .length = static_cast<std::int64_t>(length)};
+    gChosen = {};
+    gChosen.readable = true;
+    gChosen.length = static_cast<std::int64_t>(length);
 }
 
 // Where the page puts the bytes of one of its two reads, 0 or 1.
