@@ -10,10 +10,12 @@
 //   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
 //   KOVALT_KILL_AT_FSYNC      the first fsync, the temporary file's, kills the run
+//   KOVALT_FAIL_FOLDER_SYNC   a folder's fsync fails, as on file systems that cannot
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,6 +137,12 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t size) {
 extern "C" int fsync(int fd) {
     if (std::getenv("KOVALT_KILL_AT_FSYNC") != nullptr) {
         raise(SIGKILL);
+    }
+    struct stat status {};
+    if (std::getenv("KOVALT_FAIL_FOLDER_SYNC") != nullptr && fstat(fd, &status) == 0 &&
+        S_ISDIR(status.st_mode)) {
+        errno = EINVAL;
+        return -1;
     }
     return next<int(int)>("fsync")(fd);
 }

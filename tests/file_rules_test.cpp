@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "posix/file_errors.h"
 #include "save_file.h"
 #include "windows/file_errors.h"
 #include "write_progress.h"
@@ -57,6 +60,11 @@ TEST(FileErrors, OnlyAHoldIsRetriedAndOnlyAnExistingNameTriesTheNext) {
     }
     EXPECT_TRUE(nameTakenBy(80));  // CREATE_NEW's answer for an existing file
     EXPECT_FALSE(nameTakenBy(183));
+    // And POSIX's: only EEXIST, not a folder that refuses or is full, tries the next name.
+    EXPECT_TRUE(nameTakenByErrno(EEXIST));
+    for (const int error : {EACCES, ENOENT, ENOSPC, EROFS, EISDIR}) {
+        EXPECT_FALSE(nameTakenByErrno(error)) << error;
+    }
 }
 
 }  // namespace

@@ -340,15 +340,19 @@ TEST_P(ToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
 
 // Some file systems (FUSE, NFS) write less than asked, and the write goes on from there;
 // a reader of standard output that went away does not stop the run either; nor does a
-// file system without leases, or another user's save, which a lease cannot hold.
+// file system without leases, or another user's save, which a lease cannot hold; nor one
+// that cannot sync a folder, once the complete file is in place.
 TEST_F(NativeToolRun, CompletesWithShortWritesOrNoReaderOfItsOutput) {
     ChildSetup noReader;
     noReader.stdoutReaderGone = true;
     for (const ChildSetup& setup :
          {preloaded("KOVALT_SHORT_WRITES", "1000"), noReader,
+          preloaded("KOVALT_FAIL_FOLDER_SYNC", "1"),
           preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeases),
           preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeaseOnOthersFiles)}) {
-        SCOPED_TRACE(setup.stdoutReaderGone ? "no reader" : setup.environment.back().second);
+        SCOPED_TRACE(setup.stdoutReaderGone
+                         ? "no reader"
+                         : setup.environment.back().first + "=" + setup.environment.back().second);
         const std::string reset = resetOf(sampleSave(20));
         fs::remove(folder / "output.sav");
         EXPECT_EQ(run(setup).end.exitCode, 0);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "file_errors.h"
 #include "replace_steps.h"
 #include "terminating_signals.h"
 #include "write_all.h"
@@ -19,7 +20,7 @@ struct sigaction gFileSizeActionBeforeHold {};
 FileHandle createExclusive(const std::string& name, bool& nameTaken) {
     // O_EXCL opens nothing that exists, a symbolic link included.
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    nameTaken = fd < 0 && errno == EEXIST;
+    nameTaken = fd < 0 && nameTakenByErrno(errno);
     return fd < 0 ? kNoFile : fd;
 }
 
