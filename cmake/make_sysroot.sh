@@ -10,12 +10,7 @@ if [ -x "$root/usr/bin/g++-10" ]; then
     exit 0
 fi
 command -v debootstrap >/dev/null || { echo "make_sysroot: needs debootstrap (apt-get install debootstrap)" >&2; exit 1; }
-# From the Debian mirror this machine's apt already uses (KOVALT_DEBIAN_MIRROR names
-# another), or debootstrap's own default where none is configured. Only a .../debian
-# source will do: another program's archive listed first has no bullseye.
-mirror=${KOVALT_DEBIAN_MIRROR:-$(sed -n -E 's/^URIs: *([^ ]+).*/\1/p; s/^deb +(\[[^]]*\] +)?([^ ]+) .*/\2/p' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    grep -E '/debian/?$' | head -n 1 || true)}
+mirror=$(bash "$(dirname "$0")/debian_mirror.sh")
 rm -rf "$root.partial"
 debootstrap --variant=minbase --include=g++-10,libc6-dev bullseye "$root.partial" ${mirror:+"$mirror"}
 # The linker looks for the libraries a sysroot's scripts name inside the sysroot, so the

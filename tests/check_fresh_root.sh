@@ -15,9 +15,7 @@ commit=$(git -C "$top" rev-parse HEAD)
 roots=${KOVALT_ROOTS:-/var/cache/kovalt-roots}
 bare=$roots/$release
 
-mirror=${KOVALT_DEBIAN_MIRROR:-$(sed -n -E 's/^URIs: *([^ ]+).*/\1/p; s/^deb +(\[[^]]*\] +)?([^ ]+) .*/\2/p' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    grep -E '/debian/?$' | head -n 1 || true)}
+mirror=$(bash "$top/cmake/debian_mirror.sh")
 if [ ! -e "$bare/.made" ]; then
     rm -rf "$bare.partial"
     mkdir -p "$roots"
