@@ -1,6 +1,5 @@
 // Preloaded into the native tool to stage, without timing luck, what happens to files
 // under a run:
-//   KOVALT_RESIZE_AT_READ=N   savedata.sav becomes N bytes long just before its first read
 //   KOVALT_REWRITE_AT_READ=N  the byte at offset N of savedata.sav changes in place just
 //                             after its first read; where the run holds a lease, the
 //                             open for it breaks the lease instead, and writes nothing
@@ -93,10 +92,6 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
     }
     const bool first = !done;
     done = true;
-    if (const long long length = setting("KOVALT_RESIZE_AT_READ");
-        first && length >= 0 && truncate("savedata.sav", length) != 0) {
-        std::abort();
-    }
     if (const long long most = setting("KOVALT_FAIL_READ_AFTER"); most >= 0) {
         if (offset >= most) {
             errno = EIO;
