@@ -5,6 +5,7 @@
 #include "posix/file_errors.h"
 #include "save_file.h"
 #include "windows/file_errors.h"
+#include "windows/file_identity.h"
 #include "write_progress.h"
 
 namespace {
@@ -49,14 +50,22 @@ TEST(WriteProgress, AReportOfAllOrMoreLeavesNothing) {
 }
 
 // Win32 error codes: access denied, a sharing and a lock violation are another
-// program's hold, worth waiting out; not found, exists and a full disk are final.
+// program's hold, waited out for about a second; not found, exists, a full disk and
+// already exists are final.
 TEST(FileErrors, OnlyAHoldIsRetriedAndOnlyAnExistingNameTriesTheNext) {
     for (const unsigned long error : {5ul, 32ul, 33ul}) {
-        EXPECT_TRUE(heldForAMoment(error)) << error;
+        unsigned long waited = 0, tries = 1;
+        for (unsigned long pause = pauseBeforeRetry(error, 0); pause != 0 && tries < 100;
+             pause = pauseBeforeRetry(error, pause), ++tries) {
+            waited += pause;
+        }
+        EXPECT_EQ(waited, 1023u) << error;
+        EXPECT_EQ(tries, 11u) << error;
         EXPECT_FALSE(nameTakenBy(error)) << error;
     }
     for (const unsigned long error : {2ul, 80ul, 112ul, 183ul}) {
-        EXPECT_FALSE(heldForAMoment(error)) << error;
+        EXPECT_EQ(pauseBeforeRetry(error, 0), 0u) << error;
+        EXPECT_EQ(pauseBeforeRetry(error, 4), 0u) << error;
     }
     EXPECT_TRUE(nameTakenBy(80));  // CREATE_NEW's answer for an existing file
     EXPECT_FALSE(nameTakenBy(183));
@@ -65,6 +74,38 @@ TEST(FileErrors, OnlyAHoldIsRetriedAndOnlyAnExistingNameTriesTheNext) {
     for (const int error : {EACCES, ENOENT, ENOSPC, EROFS, EISDIR}) {
         EXPECT_FALSE(nameTakenByErrno(error)) << error;
     }
+}
+
+// The 128-bit ID wins where there is one, whole; a handle that shows under another name
+// than the one asked for was reached through a link.
+TEST(FileIdentityOnWindows, MadeOfTheRecordsTheSystemGives) {
+    const HandleRecord handle{.volumeSerial = 0xAABBCCDD,
+                              .indexHigh = 0x11,
+                              .indexLow = 0x22,
+                              .links = 2,
+                              .created = 1000,
+                              .written = 2000};
+    const FileIdentity seven = identityFrom(handle, nullptr);
+    EXPECT_TRUE(seven.known);
+    EXPECT_EQ(seven.volume, 0xAABBCCDDu);
+    EXPECT_EQ(seven.fileHigh, 0u);
+    EXPECT_EQ(seven.fileLow, 0x1100000022u);
+    EXPECT_EQ(seven.links, 2u);
+    EXPECT_EQ(seven.created, 1000);
+    EXPECT_EQ(seven.written, 2000);
+    const IdRecord id{.volumeSerial = 0x0123456789ABCDEF,
+                      .identifier = {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0x80}};
+    const FileIdentity eight = identityFrom(handle, &id);
+    EXPECT_EQ(eight.volume, 0x0123456789ABCDEFu);
+    EXPECT_EQ(eight.fileLow, 1u);
+    EXPECT_EQ(eight.fileHigh, 0x8000000000000002u);
+    EXPECT_EQ(eight.links, 2u);
+    EXPECT_EQ(eight.written, 2000);
+
+    EXPECT_FALSE(reachedThroughALink(L"\\games\\output.sav", L"output.sav"));
+    EXPECT_FALSE(reachedThroughALink(L"", L"output.sav"));
+    EXPECT_TRUE(reachedThroughALink(L"\\games\\savedata.sav", L"output.sav"));
+    EXPECT_TRUE(reachedThroughALink(L"\\games\\old_output.sav", L"output.sav"));
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 
 // Antivirus, the search indexer, a sync client or a viewer may hold a file for a moment,
 // and Windows then refuses to rename or delete it as denied, shared or locked. Such a
-// step is worth trying again; any other error is final.
-bool heldForAMoment(unsigned long error);
+// step is tried again after pauses of 1, 2, 4 ... 512 ms, about a second in all, well
+// inside the 5 s that Windows allows a process after a close event; any other error is
+// final. Returns the pause before the next try, given the last one (0 before the first),
+// or 0 for none.
+unsigned long pauseBeforeRetry(unsigned long error, unsigned long lastPause);
 
 // Whether an exclusive creation failed because the name exists, so that the next name
 // is worth trying.

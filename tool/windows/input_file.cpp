@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "file_identity.h"
 #include "handles.h"
 
 namespace {
@@ -17,42 +18,30 @@ FileIdentity identityOfHandle(HANDLE file) {
     if (!GetFileInformationByHandle(file, &information)) {
         return {};
     }
-    FileIdentity identity{
-        .known = true,
-        .volume = information.dwVolumeSerialNumber,
-        .fileHigh = 0,
-        .fileLow = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
-                   information.nFileIndexLow,
-        .links = information.nNumberOfLinks,
-        .created = ticks(information.ftCreationTime),
-        .written = ticks(information.ftLastWriteTime)};
-    // Windows 8 and later also give the 128-bit ID, which ReFS needs to tell files apart;
-    // Windows 7 has only the 64-bit index.
-    FILE_ID_INFO id{};
-    if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
-        identity.volume = id.VolumeSerialNumber;
-        std::memcpy(&identity.fileLow, id.FileId.Identifier, sizeof identity.fileLow);
-        std::memcpy(&identity.fileHigh, id.FileId.Identifier + sizeof identity.fileLow,
-                    sizeof identity.fileHigh);
+    const HandleRecord handle{.volumeSerial = information.dwVolumeSerialNumber,
+                              .indexHigh = information.nFileIndexHigh,
+                              .indexLow = information.nFileIndexLow,
+                              .links = information.nNumberOfLinks,
+                              .created = ticks(information.ftCreationTime),
+                              .written = ticks(information.ftLastWriteTime)};
+    FILE_ID_INFO info{};
+    if (!GetFileInformationByHandleEx(file, FileIdInfo, &info, sizeof info)) {
+        return identityFrom(handle, nullptr);
     }
-    return identity;
+    IdRecord id{.volumeSerial = info.VolumeSerialNumber, .identifier = {}};
+    std::memcpy(id.identifier, info.FileId.Identifier, sizeof id.identifier);
+    return identityFrom(handle, &id);
 }
 
-// Whether the handle's file shows under another name than the one it was opened by.
-// Wine follows a symbolic link even when asked not to, and its target's name then shows.
-// Where the name cannot be had (some network drives), it is taken as the one asked for,
-// so that a save reached through a link to output.sav is still told. The name within
-// its volume is all this needs, and it has no length limit.
-bool reachedThroughALink(HANDLE file, const std::wstring& name) {
+// The handle's name within its volume, which has no length limit; empty where it cannot
+// be had.
+std::wstring finalPathOf(HANDLE file) {
     constexpr DWORD kForm = FILE_NAME_OPENED | VOLUME_NAME_NONE;
     std::wstring path(GetFinalPathNameByHandleW(file, nullptr, 0, kForm), L'\0');
     const DWORD length =
         GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), kForm);
-    if (length == 0 || length >= path.size()) {
-        return false;
-    }
-    path.resize(length);
-    return !path.ends_with(L"\\" + name);
+    path.resize(length == 0 || length >= path.size() ? 0 : length);
+    return path;
 }
 
 }  // namespace
@@ -111,7 +100,7 @@ FileIdentity identityOfName(const char* name) {
         return {};
     }
     const FileIdentity identity =
-        reachedThroughALink(file, path) ? FileIdentity{} : identityOfHandle(file);
+        reachedThroughALink(finalPathOf(file), path) ? FileIdentity{} : identityOfHandle(file);
     CloseHandle(file);
     return identity;
 }

@@ -9,16 +9,15 @@
 
 namespace {
 
-// A step refused because another program holds the file for a moment is tried again
-// for about a second (pauses of 1, 2, 4 ... 512 ms), well inside the 5 s that Windows
-// allows a process after a close event.
+// A step refused because another program holds the file for a moment is tried again.
 template <typename Step>
 bool onceLetGo(Step step) {
-    for (DWORD pause = 1;; pause *= 2) {
+    for (DWORD pause = 0;;) {
         if (step()) {
             return true;
         }
-        if (!heldForAMoment(GetLastError()) || pause > 512) {
+        pause = pauseBeforeRetry(GetLastError(), pause);
+        if (pause == 0) {
             return false;
         }
         Sleep(pause);
