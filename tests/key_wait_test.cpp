@@ -253,13 +253,15 @@ TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
     startAndAwaitWait(setup);
     termios shell = child.initial;
     shell.c_lflag ^= ECHOK;
-    for (const int stop : {SIGTSTP, SIGTTIN, SIGTTOU}) {
+    // SIGTTOU twice: a stop, not a fatal signal, whose handler stays for the next one.
+    const int stops[] = {SIGTTOU, SIGTSTP, SIGTTIN, SIGTTOU};
+    for (const int& stop : stops) {
         SCOPED_TRACE(strsignal(stop));
         ASSERT_EQ(kill(child.tool, stop), 0);
         ASSERT_EQ(nextStop(child, 5000), stop);
         expectSettingsRestored();
         ASSERT_EQ(tcsetattr(child.slave, TCSANOW, &shell), 0);
-        if (stop == SIGTTOU) {
+        if (&stop == std::end(stops) - 1) {
             break;
         }
         ASSERT_EQ(kill(child.tool, SIGCONT), 0);
@@ -274,17 +276,26 @@ TEST_F(KeyWait, JobControlLeavesTheShellsSettingsAlone) {
     expectSettingsRestored(&shell);  // the shell's own, not the run's saved ones
 }
 
-// Moved to the background while it waits, the terminal still raw: a signal that ends it
-// restores the terminal from there, as its handler holds SIGTTOU off, rather than being
-// stopped by its own restore.
+// Moved to the background while it waits, the terminal still raw: a signal that ends it,
+// or the key its read was already waiting for, restores the terminal from there, with
+// SIGTTOU held off, rather than the run being stopped by its own restore.
 TEST_F(KeyWait, EndedInTheBackgroundStillRestores) {
-    ChildSetup setup;
-    setup.job = ChildSetup::Job::Foreground;
-    startAndAwaitWait(setup);
-    giveTerminal(child, false);
-    ASSERT_EQ(kill(child.tool, SIGTERM), 0);
-    EXPECT_EQ(awaitEnd().signal, SIGTERM);
-    expectSettingsRestored();
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "a key" : "SIGTERM");
+        ChildSetup setup;
+        setup.job = ChildSetup::Job::Foreground;
+        startAndAwaitWait(setup);
+        giveTerminal(child, false);
+        if (byKey) {
+            type("x");
+            EXPECT_EQ(awaitEnd().exitCode, 1);
+        } else {
+            ASSERT_EQ(kill(child.tool, SIGTERM), 0);
+            EXPECT_EQ(awaitEnd().signal, SIGTERM);
+        }
+        expectSettingsRestored();
+        endPtyChild(child);
+    }
 }
 
 // What only the system calls show: the handlers are in place before the switch to raw
