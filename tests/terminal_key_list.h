@@ -4,6 +4,7 @@
 struct TerminalKey {
     const char* name;
     const char* bytes;
+    bool wholeOnlyAfterAPause = false;  // a lone Escape: the start of a sequence, or not
 };
 
 inline constexpr TerminalKey kTerminalKeys[] = {
@@ -15,7 +16,7 @@ inline constexpr TerminalKey kTerminalKeys[] = {
     {"Ctrl+C", "\x03"},
     {"Ctrl+Z", "\x1A"},
     {"Ctrl+S", "\x13"},
-    {"Escape", "\x1B"},
+    {"Escape", "\x1B", true},
     {"cursor up", "\x1B[A"},
     {"cursor left, application mode", "\x1BOD"},
     {"F1", "\x1BOP"},

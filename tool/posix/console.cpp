@@ -64,14 +64,14 @@ bool nextByteArrives(int fd) {
 // Reads exactly one key, all of its bytes, so that none is left over for the shell;
 // keys typed after it stay unread.
 void readOneKey(int fd) {
-    const CharacterIncomplete characterIncomplete = terminalCharacterRule();
+    const TerminalEncoding encoding = terminalEncoding();
     unsigned char key[32];
     std::size_t count = 0;
     if (!readByte(fd, key[count])) {
         return;
     }
     ++count;
-    while (count < sizeof key && !isWholeKey({key, count}, characterIncomplete)) {
+    while (count < sizeof key && !isWholeKey({key, count}, encoding)) {
         if (!nextByteArrives(fd) || !readByte(fd, key[count])) {
             return;
         }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "terminal_locale.h"
 #include "text/unicode.h"
 
 namespace {
@@ -19,19 +20,22 @@ bool isWholeSequenceBody(std::span<const unsigned char> body) {
     return false;
 }
 
-}  // namespace
-
-bool utf8CharacterIncomplete(std::span<const unsigned char> bytes) {
+bool characterIncomplete(std::span<const unsigned char> bytes, TerminalEncoding encoding) {
+    if (encoding == TerminalEncoding::LocaleMultibyte) {
+        return localeCharacterIncomplete(bytes);
+    }
     return bytes.size() < utf8Length(bytes[0]) &&
            (bytes.size() == 1 || isUtf8Continuation(bytes.back()));
 }
 
-bool isWholeKey(std::span<const unsigned char> bytes, CharacterIncomplete characterIncomplete) {
+}  // namespace
+
+bool isWholeKey(std::span<const unsigned char> bytes, TerminalEncoding encoding) {
     if (bytes.empty()) {
         return false;
     }
     if (bytes[0] != kEscape) {
-        return !characterIncomplete(bytes);
+        return !characterIncomplete(bytes, encoding);
     }
     if (bytes.size() == 1) {
         return false;
@@ -49,6 +53,6 @@ bool isWholeKey(std::span<const unsigned char> bytes, CharacterIncomplete charac
             return isWholeSequenceBody(bytes.subspan(2));
         default:
             // Alt held with a key: ESC, then that key's own bytes.
-            return isWholeKey(bytes.subspan(1), characterIncomplete);
+            return isWholeKey(bytes.subspan(1), encoding);
     }
 }

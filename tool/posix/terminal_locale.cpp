@@ -94,12 +94,6 @@ std::optional<std::string> converted(iconv_t converter, std::string_view utf8) {
     return out;
 }
 
-bool localeCharacterIncomplete(std::span<const unsigned char> bytes) {
-    std::mbstate_t state{};
-    return std::mbrlen(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &state) ==
-           static_cast<std::size_t>(-2);
-}
-
 }  // namespace
 
 std::string forTerminal(std::string_view utf8) {
@@ -118,6 +112,12 @@ std::string forTerminal(std::string_view utf8) {
     return toShiftJis(utf8);
 }
 
-CharacterIncomplete terminalCharacterRule() {
-    return terminalLocale().multibyte ? localeCharacterIncomplete : utf8CharacterIncomplete;
+bool localeCharacterIncomplete(std::span<const unsigned char> bytes) {
+    std::mbstate_t state{};
+    return std::mbrlen(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &state) ==
+           static_cast<std::size_t>(-2);
+}
+
+TerminalEncoding terminalEncoding() {
+    return terminalLocale().multibyte ? TerminalEncoding::LocaleMultibyte : TerminalEncoding::Utf8;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@
 // own encoder, any other codeset through iconv; Shift_JIS where iconv cannot convert.
 std::string forTerminal(std::string_view utf8);
 
-// How the terminal's characters are told complete: by the locale's own multibyte
-// encoding, or by UTF-8's rule where the locale is single-byte or not installed.
-CharacterIncomplete terminalCharacterRule();
+// The locale's own multibyte encoding where it has one; UTF-8 where the locale is
+// single-byte or not installed.
+TerminalEncoding terminalEncoding();
+
+// True while the bytes, which start one character, may still be short of its end in the
+// locale's multibyte encoding.
+bool localeCharacterIncomplete(std::span<const unsigned char> bytes);
