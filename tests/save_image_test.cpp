@@ -20,10 +20,6 @@ SaveImage& scratchImage() {
     return image;
 }
 
-std::uint16_t wordAt(const SaveImage& image, std::size_t offset) {
-    return static_cast<std::uint16_t>(image[offset] | image[offset + 1] << 8);
-}
-
 std::vector<std::size_t> differingOffsets(const SaveImage& a, const SaveImage& b) {
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -34,63 +30,56 @@ std::vector<std::size_t> differingOffsets(const SaveImage& a, const SaveImage& b
     return offsets;
 }
 
-TEST(CopySum, UniformImages) {
+using Bytes = std::vector<std::pair<std::size_t, std::uint8_t>>;
+
+// Images set byte by byte at the format's own offsets, written out rather than taken from
+// the code: copy 1 is bytes 0 to 74275, its reset-state byte at 7359, its checksum word
+// at 74272, second to last and low byte first; copy 2 the same 74276 bytes later; the
+// tail from 148552 belongs to neither. Each row gives both sums, and the bytes that
+// change once the reset-state bytes are cleared and both copies resealed.
+TEST(SaveImage, SumsAndResetAtTheFormatsOwnOffsets) {
+    const struct {
+        const char* what;
+        std::uint8_t fill;
+        Bytes set;
+        std::uint16_t sum1, sum2;
+        Bytes changed;
+    } rows[] = {
+        // clang-format off
+        {"zeros", 0, {}, 0, 0, {}},
+        {"ones everywhere", 0xFF, {}, 28398, 28398,
+         {{7359, 0}, {74272, 0x11}, {74273, 0x90}, {81635, 0}, {148548, 0x11}, {148549, 0x90}}},
+        {"little-endian words, a sum that wraps, and a tail in neither copy", 0,
+         {{74276, 0x34}, {74277, 0x12}, {148550, 0xFF}, {148551, 0xFF}, {148552, 0x55}},
+         0, 0x1233, {{148548, 0xCD}, {148549, 0xED}}},
+        {"reset-state bytes, and each copy's last word as data", 0,
+         {{7359, 0x12}, {81635, 0x34}, {74274, 0x01}, {148550, 0x02}, {148552, 0x77}},
+         0x1201, 0x3402,
+         {{7359, 0}, {81635, 0}, {74272, 0xFF}, {74273, 0xFF}, {148548, 0xFE}, {148549, 0xFF}}},
+        {"a low byte in the first copy only", 0, {{10, 1}}, 1, 0, {{74272, 0xFF}, {74273, 0xFF}}},
+        {"a high byte in the second copy only", 0, {{74277, 1}}, 0, 0x100, {{148549, 0xFF}}},
+        {"stale checksums, ignored, and a zero sum sealed as zero", 0,
+         {{74272, 0x12}, {74273, 0x34}, {148548, 0x12}, {148549, 0x34}}, 0x3412, 0x3412,
+         {{74272, 0}, {74273, 0}, {148548, 0}, {148549, 0}}},
+        // clang-format on
+    };
     SaveImage& image = scratchImage();
-    image.fill(0);
-    EXPECT_TRUE(copiesValid(image));
-    clearAndReseal(image);
-    EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0; }));
-
-    image.fill(0xFF);
-    EXPECT_EQ(copySum(image, 1), 28398);
-    EXPECT_EQ(copySum(image, 2), 28398);
-    EXPECT_FALSE(copiesValid(image));
-}
-
-TEST(CopySum, WordsAreLittleEndianAndSumWraps) {
-    SaveImage& image = scratchImage();
-    image.fill(0);
-    image[copyStart(2) + 0] = 0x34;
-    image[copyStart(2) + 1] = 0x12;
-    image[copyStart(2) + kCopySize - 2] = 0xFF;  // the last word is data too
-    image[copyStart(2) + kCopySize - 1] = 0xFF;
-    EXPECT_EQ(copySum(image, 2), 0x1233);
-    EXPECT_EQ(copySum(image, 1), 0);
-    image[2 * kCopySize] = 0x55;  // the tail belongs to no copy
-    EXPECT_EQ(copySum(image, 2), 0x1233);
-}
-
-TEST(CopySum, EitherInvalidCopyFailsTheCheck) {
-    SaveImage& image = scratchImage();
-    for (const std::size_t spoiled : {std::size_t{10}, kCopySize + 10}) {
-        image.fill(0);
-        image[spoiled] = 1;
-        EXPECT_FALSE(copiesValid(image)) << "byte spoiled at " << spoiled;
-    }
-}
-
-TEST(ResealCopy, StoresTheNegatedSumLowByteFirst) {
-    SaveImage& image = scratchImage();
-    for (const int copy : {1, 2}) {
-        const std::size_t checksum = copyStart(copy) + kChecksumOffset;
-        image.fill(0);
-        image[copyStart(copy)] = 1;
-        resealCopy(image, copy);
-        EXPECT_EQ(image[checksum], 0xFF);
-        EXPECT_EQ(image[checksum + 1], 0xFF);
-
-        image.fill(0);
-        image[copyStart(copy) + 1] = 1;
-        resealCopy(image, copy);
-        EXPECT_EQ(image[checksum], 0x00);
-        EXPECT_EQ(image[checksum + 1], 0xFF);
-
-        // A stale checksum is ignored, and a zero sum seals as zero.
-        image.fill(0);
-        image[checksum] = 0x12;
-        image[checksum + 1] = 0x34;
-        resealCopy(image, copy);
-        EXPECT_EQ(wordAt(image, checksum), 0);
+    static SaveImage expected;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        image.fill(row.fill);
+        for (const auto& [offset, value] : row.set) {
+            image[offset] = value;
+        }
+        expected = image;
+        for (const auto& [offset, value] : row.changed) {
+            expected[offset] = value;
+        }
+        EXPECT_EQ(copySum(image, 1), row.sum1);
+        EXPECT_EQ(copySum(image, 2), row.sum2);
+        EXPECT_EQ(copiesValid(image), row.sum1 == 0 && row.sum2 == 0);
+        clearAndReseal(image);
+        EXPECT_EQ(differingOffsets(image, expected), std::vector<std::size_t>{});
     }
 }
 
@@ -119,28 +108,6 @@ TEST(ClearAndReseal, ChangesOnlyTheFourFieldsOfAnyImage) {
                 << "byte changed at " << offset;
         }
     }
-}
-
-// The format's own offsets, written out rather than taken from the code: the reset-state
-// byte of each copy, and its checksum word, second to last and low byte first.
-TEST(ClearAndReseal, WorkOnTheFormatsOwnOffsets) {
-    SaveImage& image = scratchImage();
-    image.fill(0);
-    image[7359] = 0x12;
-    image[81635] = 0x34;
-    image[74274] = 0x01;   // the first copy's last word is data
-    image[148550] = 0x02;  // and so is the second's
-    image[148552] = 0x77;  // the tail belongs to neither copy
-    clearAndReseal(image);
-    SaveImage expected{};
-    expected[74272] = 0xFF;
-    expected[74273] = 0xFF;
-    expected[74274] = 0x01;
-    expected[148548] = 0xFE;
-    expected[148549] = 0xFF;
-    expected[148550] = 0x02;
-    expected[148552] = 0x77;
-    EXPECT_EQ(differingOffsets(image, expected), std::vector<std::size_t>{});
 }
 
 TEST(SampleImage, IsValidWithNonZeroResetStateAndDependsOnSeed) {
