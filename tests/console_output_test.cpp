@@ -22,13 +22,4 @@ TEST(Utf16, CatalogueTextsKeepTheirCharacters) {
     EXPECT_EQ(toUtf16(messageText(MSG_PRESS_ANY_KEY)), u"[ 何かキーを押して下さい ]\n");
 }
 
-TEST(Utf16, EveryLengthOfSequenceAndMalformedInput) {
-    EXPECT_EQ(toUtf16("a\xC3\xA9\xE3\x81\x82"), u"aéあ");
-    EXPECT_EQ(toUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");  // a surrogate pair
-    EXPECT_EQ(toUtf16("\xE3\x81"), u"\uFFFD");              // cut short
-    EXPECT_EQ(toUtf16("\xFF"
-                      "b"),
-              u"\uFFFDb");
-}
-
 }  // namespace

@@ -3,6 +3,7 @@
 #include "cp932.h"
 #include "messages.h"
 #include "text/shift_jis.h"
+#include "windows/utf16.h"
 
 namespace {
 
@@ -36,12 +37,27 @@ TEST(ShiftJis, WholeKanaRangesMatchAnIndependentEncoder) {
     EXPECT_EQ(toShiftJis(kana), cp932ByIconv(kana));
 }
 
-TEST(ShiftJis, UnknownOrMalformedInputBecomesQuestionMarks) {
-    EXPECT_EQ(toShiftJis("a\xC3\xA9z"), "a?z");  // é has no place in the table
-    EXPECT_EQ(toShiftJis("\xE3\x81"), "?");      // cut short
-    EXPECT_EQ(toShiftJis("\xFF"
-                         "b"),
-              "?b");
+// Both encoders on every length of sequence, and on what has no place in their table or
+// is malformed: Shift_JIS gives a question mark, UTF-16 the replacement character.
+TEST(Encoders, EveryLengthOfSequenceUnmappedAndMalformedInput) {
+    const struct {
+        const char* what;
+        std::string utf8;
+        std::string shiftJis;
+        std::u16string utf16;
+    } rows[] = {
+        {"one to four bytes", "a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80", "a?\x82\xA0?",
+         u"a\u00E9\u3042\U0001F600"},
+        {"cut short", "\xE3\x81", "?", u"\uFFFD"},
+        {"a byte that starts nothing",
+         "\xFF"
+         "b",
+         "?b", u"\uFFFDb"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(toShiftJis(row.utf8), row.shiftJis) << row.what;
+        EXPECT_EQ(toUtf16(row.utf8), row.utf16) << row.what;
+    }
 }
 
 TEST(Messages, LengthReplacesThePlaceholderInFull) {
