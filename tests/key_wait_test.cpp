@@ -132,29 +132,27 @@ TEST_F(KeyWait, EveryKeyEndsItWholeWithoutEchoAndRestoresTheTerminal) {
     }
 }
 
-// Standard input is not the terminal: the wait reads the terminal itself all the same.
-TEST_F(KeyWait, BlocksUntilAKeyAndEndsWithTheRunsStatus) {
-    placeValidSave();
-    ChildSetup setup;
-    setup.stdinFromNull = true;
-    const std::string shown = startAndAwaitWait(setup);
-    EXPECT_EQ(shown, withCrLf(kOpening + kCompleteRun + kPrompt));
-    EXPECT_TRUE(stillRunningAfter(child.pid, 300));
-    type("x");
-    EXPECT_EQ(awaitEnd().exitCode, 0);
-    expectSettingsRestored();
-}
-
-// With standard output in a file, the file gets exactly the Shift_JIS dialogue, all of
-// it before the wait, and the terminal shows the prompt alone, in its own encoding.
-TEST_F(KeyWait, PromptShowsOnTheTerminalWhenOutputGoesToAFile) {
-    placeValidSave();
-    ChildSetup setup;
-    setup.stdoutFile = folder / "log";
-    EXPECT_EQ(startAndAwaitWait(setup), withCrLf(kPrompt));
-    EXPECT_EQ(readBytes(folder / "log"), cp932ByIconv(kOpening + kCompleteRun + kPrompt));
-    type("x");
-    EXPECT_EQ(awaitEnd().exitCode, 0);
+// Standard input not the terminal: the wait reads the terminal itself all the same.
+// Standard output in a file: the file gets exactly the Shift_JIS dialogue, all of it
+// before the wait, and the terminal shows the prompt alone, in its own encoding.
+TEST_F(KeyWait, BlocksUntilAKeyOnTheTerminalWhereverItsStreamsGo) {
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "output to a file" : "input from /dev/null");
+        placeValidSave();
+        ChildSetup setup;
+        setup.stdinFromNull = !toFile;
+        setup.stdoutFile = toFile ? folder / "log" : "";
+        const std::string shown = startAndAwaitWait(setup);
+        EXPECT_EQ(shown, withCrLf(toFile ? kPrompt : kOpening + kCompleteRun + kPrompt));
+        if (toFile) {
+            EXPECT_EQ(readBytes(folder / "log"), cp932ByIconv(kOpening + kCompleteRun + kPrompt));
+        }
+        EXPECT_TRUE(stillRunningAfter(child.pid, 300));
+        type("x");
+        EXPECT_EQ(awaitEnd().exitCode, 0);
+        expectSettingsRestored();
+        closePty(child);
+    }
 }
 
 // The precedence of LC_ALL, LC_CTYPE and LANG, none of them installed: only whether the
