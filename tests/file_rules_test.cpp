@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "posix/file_errors.h"
 #include "save_file.h"
@@ -76,31 +77,18 @@ TEST(FileErrors, OnlyAHoldIsRetriedAndOnlyAnExistingNameTriesTheNext) {
     }
 }
 
-// The 128-bit ID wins where there is one, whole; a handle that shows under another name
-// than the one asked for was reached through a link.
+// The 128-bit ID wins where there is one, whole, with its volume; a handle that shows
+// under another name than the one asked for was reached through a link.
 TEST(FileIdentityOnWindows, MadeOfTheRecordsTheSystemGives) {
-    const HandleRecord handle{.volumeSerial = 0xAABBCCDD,
-                              .indexHigh = 0x11,
-                              .indexLow = 0x22,
-                              .links = 2,
-                              .created = 1000,
-                              .written = 2000};
-    const FileIdentity seven = identityFrom(handle, nullptr);
-    EXPECT_TRUE(seven.known);
-    EXPECT_EQ(seven.volume, 0xAABBCCDDu);
-    EXPECT_EQ(seven.fileHigh, 0u);
-    EXPECT_EQ(seven.fileLow, 0x1100000022u);
-    EXPECT_EQ(seven.links, 2u);
-    EXPECT_EQ(seven.created, 1000);
-    EXPECT_EQ(seven.written, 2000);
-    const IdRecord id{.volumeSerial = 0x0123456789ABCDEF,
-                      .identifier = {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0x80}};
-    const FileIdentity eight = identityFrom(handle, &id);
-    EXPECT_EQ(eight.volume, 0x0123456789ABCDEFu);
-    EXPECT_EQ(eight.fileLow, 1u);
-    EXPECT_EQ(eight.fileHigh, 0x8000000000000002u);
-    EXPECT_EQ(eight.links, 2u);
-    EXPECT_EQ(eight.written, 2000);
+    const auto fields = [](const FileIdentity& i) {
+        return std::tuple(i.known, i.volume, i.fileHigh, i.fileLow, i.links, i.created, i.written);
+    };
+    const HandleRecord handle{0xAABBCCDD, 0x11, 0x22, 2, 1000, 2000};
+    EXPECT_EQ(fields(identityFrom(handle, nullptr)),
+              std::tuple(true, 0xAABBCCDDu, 0u, 0x1100000022u, 2u, 1000, 2000));
+    const IdRecord id{0x0123456789ABCDEF, {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0x80}};
+    EXPECT_EQ(fields(identityFrom(handle, &id)),
+              std::tuple(true, 0x0123456789ABCDEFu, 0x8000000000000002u, 1u, 2u, 1000, 2000));
 
     EXPECT_FALSE(reachedThroughALink(L"\\games\\output.sav", L"output.sav"));
     EXPECT_FALSE(reachedThroughALink(L"", L"output.sav"));

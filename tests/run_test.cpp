@@ -296,21 +296,8 @@ TEST_P(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
     EXPECT_EQ(readBytes(folder / "savedata.sav"), original);
     EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
 
-    const std::string written = readBytes(folder / "output.sav");
-    ASSERT_EQ(written.size(), kSaveImageSize);
-    SaveImage output{};
-    std::copy(written.begin(), written.end(), output.begin());
-    EXPECT_TRUE(copiesValid(output));
-    // The format's own offsets: the reset-state bytes and the checksum words of both
-    // copies are all that may differ from the input.
-    EXPECT_EQ(output[7359], 0);
-    EXPECT_EQ(output[81635], 0);
-    const std::set<std::size_t> editable = {7359, 74272, 74273, 81635, 148548, 148549};
-    for (std::size_t i = 0; i < kSaveImageSize; ++i) {
-        if (editable.count(i) == 0) {
-            ASSERT_EQ(written[i], original[i]) << "byte " << i;
-        }
-    }
+    // Only the reset-state bytes and the checksums differ, as the image's tests check.
+    EXPECT_EQ(readBytes(folder / "output.sav"), resetOf(input));
 }
 
 // A file size limit cuts the write short, whether the limit's signal is ignored or not;
