@@ -1,5 +1,5 @@
-// Loading the save and guarding the output, over a fake of the system's input side: a
-// save that changes at the moment a row chooses, as a program writing it would change it.
+// Loading the save, over a fake of the system's input side: a save that changes at the
+// moment a row chooses, as a program writing it would change it.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -94,6 +94,7 @@ TEST(LoadSaveFile, EveryOutcomeAndTheLengthItReports) {
         LoadKind kind;
         std::int64_t reported;
     } rows[] = {
+        // clang-format off
         {"missing", {.length = 0}, NotFound, 0},
         {"one byte long", {.length = kSize + 1}, TooLarge, kSize + 1},
         {"one byte short", {.length = kSize - 1}, WrongSize, kSize - 1},
@@ -103,45 +104,26 @@ TEST(LoadSaveFile, EveryOutcomeAndTheLengthItReports) {
         {"quiet, no lease", {}, Loaded, kSize},
         {"a writer came while held off", {.hold = Held, .broken = true}, WrongSize, kSize},
         {"a writer came and emptied it once let in",
-         {.hold = Held, .broken = true, .when = kAtTheRelease, .resized = 0},
-         WrongSize,
-         0},
+         {.hold = Held, .broken = true, .when = kAtTheRelease, .resized = 0}, WrongSize, 0},
         {"grew before the first read",
-         {.when = kBeforeTheFirstRead, .resized = kSize + 10},
-         TooLarge,
-         kSize + 10},
+         {.when = kBeforeTheFirstRead, .resized = kSize + 10}, TooLarge, kSize + 10},
         {"grew by one byte after the first read",
-         {.when = kAfterTheFirstRead, .resized = kSize + 1},
-         TooLarge,
-         kSize + 1},
+         {.when = kAfterTheFirstRead, .resized = kSize + 1}, TooLarge, kSize + 1},
         {"grew by one byte after the first probe",
-         {.when = kAfterTheFirstProbe, .resized = kSize + 1},
-         TooLarge,
-         kSize + 1},
+         {.when = kAfterTheFirstProbe, .resized = kSize + 1}, TooLarge, kSize + 1},
         {"shrank before the first read",
-         {.when = kBeforeTheFirstRead, .resized = 1000},
-         WrongSize,
-         1000},
+         {.when = kBeforeTheFirstRead, .resized = 1000}, WrongSize, 1000},
         {"shrank between the reads",
-         {.when = kAfterTheFirstProbe, .resized = 1000},
-         WrongSize,
-         1000},
+         {.when = kAfterTheFirstProbe, .resized = 1000}, WrongSize, 1000},
         {"the first read failed part way",
-         {.when = kBeforeTheFirstRead, .failFrom = 100000},
-         WrongSize,
-         100000},
+         {.when = kBeforeTheFirstRead, .failFrom = 100000}, WrongSize, 100000},
         {"the second read failed part way",
-         {.when = kAfterTheFirstProbe, .failFrom = 100000},
-         WrongSize,
-         100000},
+         {.when = kAfterTheFirstProbe, .failFrom = 100000}, WrongSize, 100000},
         {"changed between the reads, its first byte",
-         {.when = kAfterTheFirstProbe, .flip = 0},
-         WrongSize,
-         kSize},
+         {.when = kAfterTheFirstProbe, .flip = 0}, WrongSize, kSize},
         {"changed between the reads, its last byte",
-         {.when = kAfterTheFirstProbe, .flip = kSize - 1},
-         WrongSize,
-         kSize},
+         {.when = kAfterTheFirstProbe, .flip = kSize - 1}, WrongSize, kSize},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
