@@ -1,10 +1,10 @@
 // Preloaded into the native tool to stage, without timing luck, what happens to files
 // under a run:
-//   KOVALT_REWRITE_AT_READ=N  the byte at offset N of savedata.sav changes in place just
-//                             after its first read; where the run holds a lease, the
-//                             open for it breaks the lease instead, and writes nothing
-//   KOVALT_STORE_AT_READ=N    the same, through a shared mapping, as an emulator's store:
-//                             neither the length nor the times change
+//   KOVALT_STORE_AT_READ=N    the byte at offset N of savedata.sav changes just after its
+//                             first read, through a shared mapping, as an emulator's store:
+//                             neither the length nor the times change; where the run
+//                             holds a lease, the open for it breaks the lease instead,
+//                             and stores nothing
 //   KOVALT_LEASE_ERROR=E      a lease is refused with errno E, as where leases cannot be had
 //   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
@@ -47,21 +47,6 @@ int openForWriting() {
     return fd;
 }
 
-void rewriteInPlace(off_t offset) {
-    const int fd = openForWriting();
-    unsigned char byte = 0;
-    if (fd < 0) {
-        return;
-    }
-    if (pread(fd, &byte, 1, offset) != 1) {
-        std::abort();
-    }
-    byte ^= 0xFF;
-    if (pwrite(fd, &byte, 1, offset) != 1 || close(fd) != 0) {
-        std::abort();
-    }
-}
-
 void storeThroughMapping(off_t offset) {
     const int fd = openForWriting();
     if (fd < 0) {
@@ -100,9 +85,6 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
         size = std::min(size, static_cast<size_t>(most - offset));
     }
     const ssize_t got = forward(fd, buffer, size, offset);
-    if (first && setting("KOVALT_REWRITE_AT_READ") >= 0) {
-        rewriteInPlace(setting("KOVALT_REWRITE_AT_READ"));
-    }
     if (first && setting("KOVALT_STORE_AT_READ") >= 0) {
         storeThroughMapping(setting("KOVALT_STORE_AT_READ"));
     }
