@@ -37,18 +37,13 @@ bool namedSo(int fd, const char* ending) {
     return length > 0 && std::string(target, static_cast<std::size_t>(length)).ends_with(ending);
 }
 
-// The open of another program, which a lease would keep waiting: this one cannot wait
-// for itself, so it is told at once, and the lease is broken all the same.
-int openForWriting() {
+// The open is another program's, which a lease would keep waiting: this one cannot wait
+// for itself, so it is told at once, stores nothing, and the lease is broken all the same.
+void storeThroughMapping(off_t offset) {
     const int fd = open("savedata.sav", O_RDWR | O_NONBLOCK);
     if (fd < 0 && errno != EWOULDBLOCK) {
         std::abort();
     }
-    return fd;
-}
-
-void storeThroughMapping(off_t offset) {
-    const int fd = openForWriting();
     if (fd < 0) {
         return;
     }
