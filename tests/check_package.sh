@@ -36,9 +36,12 @@ cmp "$package/Kovalt.html" "$windows/Kovalt.html" && cmp "$package/Kovalt.html" 
 grep -qF "<title>Kovalt $version</title>" "$package/Kovalt.html" || fail "the page does not show $version"
 [ -x "$linux/kovalt" ] || fail "kovalt is not executable"
 
+# Each tool's whole output is captured before it is searched: under pipefail, a grep -q
+# that stops at its first match would fail its producer with SIGPIPE, and the check.
+dynamic_symbols=$(objdump -T "$linux/kovalt")
 # The guides promise glibc 2.28 and later: kovalt may ask for no newer version.
 glibc_promised=2.28
-glibc_needed=$(objdump -T "$linux/kovalt" | grep -o 'GLIBC_[0-9.]*' | cut -c7- | sort -V | tail -1)
+glibc_needed=$(grep -o 'GLIBC_[0-9.]*' <<<"$dynamic_symbols" | cut -c7- | sort -V | tail -1)
 [ "$(printf '%s\n' "$glibc_needed" "$glibc_promised" | sort -V | tail -1)" = "$glibc_promised" ] ||
     fail "kovalt needs glibc $glibc_needed, newer than the $glibc_promised the guides promise"
 grep -qF "glibc $glibc_promised" docs/guide-en.txt && grep -qF "glibc $glibc_promised" docs/guide-ja.txt ||
@@ -46,13 +49,14 @@ grep -qF "glibc $glibc_promised" docs/guide-en.txt && grep -qF "glibc $glibc_pro
 
 # The hardening Debian's own packages get: full RELRO, a stack protector, fortified
 # calls, control-flow protection (endbr64 at the tool's own functions).
-readelf -lW "$linux/kovalt" | grep -q GNU_RELRO && readelf -d "$linux/kovalt" | grep -q 'FLAGS.*BIND_NOW' ||
-    fail "kovalt lacks full RELRO"
+segments=$(readelf -lW "$linux/kovalt")
+dynamic=$(readelf -d "$linux/kovalt")
+grep -q GNU_RELRO <<<"$segments" && grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" || fail "kovalt lacks full RELRO"
 for symbol in __stack_chk_fail __snprintf_chk; do
-    objdump -T "$linux/kovalt" | grep -qw "$symbol" || fail "kovalt does not call $symbol"
+    grep -qw "$symbol" <<<"$dynamic_symbols" || fail "kovalt does not call $symbol"
 done
-objdump -d --no-show-raw-insn "$linux/kovalt" | grep -A1 '<_Z7runToolv>:$' | grep -q endbr64 ||
-    fail "kovalt is built without control-flow protection"
+run_tool_start=$(objdump -d --no-show-raw-insn "$linux/kovalt" | grep -A1 '<_Z7runToolv>:$')
+grep -q endbr64 <<<"$run_tool_start" || fail "kovalt is built without control-flow protection"
 # And Kovalt.exe's: ASLR (DYNAMIC_BASE), HIGH_ENTROPY_VA and NX_COMPAT.
 characteristics=$(x86_64-w64-mingw32-objdump -p "$windows/Kovalt.exe" | sed -n 's/^DllCharacteristics\s*//p')
 (( (0x$characteristics & 0x160) == 0x160 )) || fail "Kovalt.exe's DllCharacteristics are $characteristics"

@@ -248,7 +248,9 @@ TEST_F(NativeToolRun, SaveHeldOpenByAPausedWriterIsRefused) {
                 std::memset(static_cast<char*>(map) + kAt, 0x5A, kHalf);
             } else {
                 const std::string half(kHalf, 'Z');
-                pwrite(fd, half.data(), half.size(), kAt);
+                if (pwrite(fd, half.data(), half.size(), kAt) != std::ssize(half)) {
+                    _exit(1);
+                }
             }
             raise(SIGSTOP);
             _exit(0);
