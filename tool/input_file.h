@@ -43,9 +43,14 @@ WriterHold holdOffWriters(FileHandle file);
 // Lets writers in again, at once; false when one asked to open the file meanwhile.
 bool releaseWriters(FileHandle file);
 
+// The save is read twice, whole, and the two reads compared; where a system's reads are
+// made before the run (the page's), each serves one of them.
+enum class ReadPass { First, Second };
+
 // Reads from that offset until the buffer is full, the file ends or a read fails;
 // returns the bytes read.
-std::size_t readAt(FileHandle file, std::uint64_t offset, std::span<std::uint8_t> buffer);
+std::size_t readAt(FileHandle file, ReadPass pass, std::uint64_t offset,
+                   std::span<std::uint8_t> buffer);
 
 FileIdentity identityOf(FileHandle file);
 

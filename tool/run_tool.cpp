@@ -14,17 +14,30 @@ int fail() {
     return 1;
 }
 
-// Prints the refusal for an input that did not load.
+void sayWithLength(MessageId id, std::int64_t length) {
+    printText(id, messageWithLength(id, length));
+}
+
+// Prints the refusal for an input that did not load. A save held open for writing is
+// reported as one that cannot be opened, as Windows itself refuses it; one that changed
+// while read, by the length it had then.
 void reportLoadFailure(const LoadOutcome& outcome) {
     switch (outcome.kind) {
         case LoadKind::NotFound:
+        case LoadKind::Locked:
             say(MSG_NOT_FOUND);
             break;
         case LoadKind::TooLarge:
-            printText(MSG_TOO_LARGE, messageWithLength(MSG_TOO_LARGE, outcome.length));
+            sayWithLength(MSG_TOO_LARGE, outcome.length);
             break;
         case LoadKind::WrongSize:
-            printText(MSG_WRONG_SIZE, messageWithLength(MSG_WRONG_SIZE, outcome.length));
+            sayWithLength(MSG_WRONG_SIZE, outcome.length);
+            break;
+        case LoadKind::Changed:
+            sayWithLength(outcome.length > static_cast<std::int64_t>(kSaveImageSize)
+                              ? MSG_TOO_LARGE
+                              : MSG_WRONG_SIZE,
+                          outcome.length);
             break;
         case LoadKind::Loaded:
             break;

@@ -29,7 +29,7 @@ SecondRead readAgain(FileHandle file, const SaveImage& image) {
     std::array<std::uint8_t, 16384> piece;
     SecondRead read{0, true};
     while (read.delivered < kSaveImageSize) {
-        const std::size_t got = readAt(file, read.delivered, piece);
+        const std::size_t got = readAt(file, ReadPass::Second, read.delivered, piece);
         read.same =
             read.same && std::equal(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got),
                                     image.begin() + static_cast<std::ptrdiff_t>(read.delivered));
@@ -42,9 +42,9 @@ SecondRead readAgain(FileHandle file, const SaveImage& image) {
 }
 
 // A byte past the image: the save grew since it was measured.
-bool byteBeyond(FileHandle file) {
+bool byteBeyond(FileHandle file, ReadPass pass) {
     std::uint8_t beyond = 0;
-    return readAt(file, kSaveImageSize, {&beyond, 1}) == 1;
+    return readAt(file, pass, kSaveImageSize, {&beyond, 1}) == 1;
 }
 
 }  // namespace
@@ -72,22 +72,22 @@ LoadOutcome loadSaveFile(SaveImage& image) {
     const WriterHold hold = holdOffWriters(file);
     if (hold == WriterHold::WriterOpen) {
         closeFile(file);
-        return {LoadKind::NotFound, 0};
+        return {LoadKind::Locked, 0};
     }
     image.fill(0xFF);
-    const std::size_t delivered = readAt(file, 0, image);
-    bool grew = delivered == kSaveImageSize && byteBeyond(file);
+    const std::size_t delivered = readAt(file, ReadPass::First, 0, image);
+    bool grew = delivered == kSaveImageSize && byteBeyond(file, ReadPass::First);
     SecondRead second{0, false};
     if (delivered == kSaveImageSize && !grew) {
         second = readAgain(file, image);
-        grew = second.delivered == kSaveImageSize && byteBeyond(file);
+        grew = second.delivered == kSaveImageSize && byteBeyond(file, ReadPass::Second);
     }
     const bool keptFromWriters = hold != WriterHold::Held || releaseWriters(file);
     const std::int64_t lengthAfter = fileLength(file);
     const FileIdentity input = identityOf(file);
     closeFile(file);
     if (grew) {
-        return {LoadKind::TooLarge, std::max(lengthAfter, kImageLength + 1)};
+        return {LoadKind::Changed, std::max(lengthAfter, kImageLength + 1)};
     }
     // It shrank, or a read failed: refused with the count that the short read gave.
     if (delivered != kSaveImageSize) {
@@ -97,7 +97,7 @@ LoadOutcome loadSaveFile(SaveImage& image) {
         return {LoadKind::WrongSize, static_cast<std::int64_t>(second.delivered)};
     }
     if (!second.same || !keptFromWriters) {
-        return {LoadKind::WrongSize, lengthAfter};
+        return {LoadKind::Changed, lengthAfter};
     }
     return {LoadKind::Loaded, length, input};
 }

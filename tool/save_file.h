@@ -5,11 +5,19 @@
 #include "input_file.h"
 #include "save_image.h"
 
-enum class LoadKind { Loaded, NotFound, TooLarge, WrongSize };
+enum class LoadKind {
+    Loaded,
+    NotFound,   // it cannot be opened
+    Locked,     // another program has it open for writing, perhaps paused mid-write
+    TooLarge,   // longer than the image
+    WrongSize,  // shorter, no length, or a read of it came short
+    Changed,    // it changed or grew while it was read
+};
 
 struct LoadOutcome {
     LoadKind kind;
-    // The input's length for TooLarge and WrongSize; -1 when it could not be measured.
+    // The input's length for TooLarge, WrongSize and Changed; -1 when it could not be
+    // measured.
     std::int64_t length;
     // For Loaded: the file that was read.
     FileIdentity input{};

@@ -20,8 +20,6 @@ struct ChosenFile {
     // one more byte, which tells a file that grew. A file of gigabytes is refused by its
     // length and never read whole into the page.
     std::array<std::vector<std::uint8_t>, 2> reads;
-    std::size_t reading = 0;  // which of them the run reads now
-    bool started = false;
 };
 
 ChosenFile gChosen;
@@ -49,8 +47,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint8_t* kovaltReadInto(std::size_t read, s
 extern "C" EMSCRIPTEN_KEEPALIVE void kovaltChooseUnreadable() { gChosen = {}; }
 
 FileHandle openForReading(const char* name) {
-    gChosen.reading = 0;
-    gChosen.started = false;
     return gChosen.readable && std::string_view(name) == "savedata.sav" ? kInput : kNoFile;
 }
 
@@ -61,13 +57,9 @@ bool releaseWriters(FileHandle) { return true; }
 
 std::int64_t fileLength(FileHandle) { return gChosen.length; }
 
-// A read from the start, after the first, is the browser's second read of the file.
-std::size_t readAt(FileHandle, std::uint64_t offset, std::span<std::uint8_t> buffer) {
-    if (offset == 0 && gChosen.started) {
-        gChosen.reading = 1;
-    }
-    gChosen.started = true;
-    const std::vector<std::uint8_t>& read = gChosen.reads[gChosen.reading];
+std::size_t readAt(FileHandle, ReadPass pass, std::uint64_t offset,
+                   std::span<std::uint8_t> buffer) {
+    const std::vector<std::uint8_t>& read = gChosen.reads[pass == ReadPass::First ? 0 : 1];
     const std::size_t from = std::min<std::size_t>(offset, read.size());
     const std::size_t count = std::min(buffer.size(), read.size() - from);
     std::copy_n(read.begin() + static_cast<std::ptrdiff_t>(from), count, buffer.begin());
