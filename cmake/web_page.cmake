@@ -12,18 +12,18 @@ target_link_options(kovalt_page PRIVATE
     -sFILESYSTEM=0
     # No eval or new Function: the page's policy would refuse them.
     -sDYNAMIC_EXECUTION=0
-    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltChooseFile,_kovaltReadInto,_kovaltChooseUnreadable,_kovaltReadLimit
+    -sEXPORTED_FUNCTIONS=_kovaltRun,_kovaltCatalogue,_kovaltChooseFile,_kovaltReadInto,_kovaltChooseUnreadable,_kovaltReadLimit
     -sEXPORTED_RUNTIME_METHODS=${runtime})
 
 find_program(KOVALT_PYTHON NAMES python3 NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-configure_file(tool/web/page.html.in page.html.in @ONLY)
+# The markup takes the version; the style and the script are used as they stand.
+configure_file(tool/web/page.html page.html @ONLY)
+set(sources ${PROJECT_SOURCE_DIR}/tool/web/page.css ${PROJECT_SOURCE_DIR}/tool/web/page.js)
 set(page ${CMAKE_BINARY_DIR}/kovalt.html)
 add_custom_command(OUTPUT ${page}
     COMMAND ${KOVALT_PYTHON} ${PROJECT_SOURCE_DIR}/cmake/make_page.py
-        ${CMAKE_BINARY_DIR}/page.html.in $<TARGET_FILE:kovalt_page>
+        ${CMAKE_BINARY_DIR}/page.html ${sources} $<TARGET_FILE:kovalt_page>
         $<TARGET_FILE_DIR:kovalt_page>/kovalt_page.wasm ${page} ${runtime}
-        ${PROJECT_SOURCE_DIR}/tool/messages.def
-    DEPENDS kovalt_page ${CMAKE_BINARY_DIR}/page.html.in ${PROJECT_SOURCE_DIR}/cmake/make_page.py
-        ${PROJECT_SOURCE_DIR}/tool/messages.def
+    DEPENDS kovalt_page ${CMAKE_BINARY_DIR}/page.html ${sources} ${PROJECT_SOURCE_DIR}/cmake/make_page.py
     VERBATIM)
 add_custom_target(page ALL DEPENDS ${page})
