@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,18 +36,14 @@ using Clock = std::chrono::steady_clock;
     for (const auto& [name, value] : setup.environment) {
         setenv(name.c_str(), value.c_str(), 1);
     }
-    umask(setup.umask);
     for (const int ignored : setup.ignoredSignals) {
         signal(ignored, SIG_IGN);
     }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    const rlimit fileSize{setup.fileSizeLimit, setup.fileSizeLimit};
     const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_FSIZE, &fileSize);
     setrlimit(RLIMIT_CORE, &noCore);
-    signal(SIGXFSZ, setup.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL);
     signal(SIGPIPE, SIG_DFL);
     std::vector<char*> arguments;
     for (const std::string& argument : setup.command) {
@@ -157,12 +154,8 @@ DetachedRun runDetached(const ChildSetup& given) {
     }
     close(out[1]);
     DetachedRun run;
-    if (setup.stdoutReaderGone) {
-        close(out[0]);
-    } else {
-        run.output = readFor(out[0], 10000);
-        close(out[0]);
-    }
+    run.output = readFor(out[0], 10000);
+    close(out[0]);
     run.end = waitForEnd(pid, 10000);
     return run;
 }

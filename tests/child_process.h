@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -18,11 +17,7 @@ struct ChildSetup {
     // Program and arguments; when empty, the native tool with one argument it ignores.
     std::vector<std::string> command;
     std::vector<std::pair<std::string, std::string>> environment;
-    rlim_t fileSizeLimit = RLIM_INFINITY;
-    bool ignoreFileSizeSignal = false;
-    bool stdoutReaderGone = false;
     std::filesystem::path stderrFile;  // for a detached run
-    mode_t umask = 022;
     std::vector<int> ignoredSignals;  // as nohup leaves SIGHUP
     // In a pseudo-terminal: standard input and output elsewhere, and whether the tool
     // leads the terminal's session or runs as a job of a stand-in shell that does.

@@ -8,7 +8,7 @@
 //   KOVALT_LEASE_ERROR=E      a lease is refused with errno E, as where leases cannot be had
 //   KOVALT_FAIL_READ_AFTER=N  reads of savedata.sav fail (EIO) past its first N bytes
 //   KOVALT_SHORT_WRITES=N     each write to a temporary file writes at most N bytes
-//   KOVALT_KILL_AT_FSYNC      the first fsync, the temporary file's, kills the run
+//   KOVALT_RAISE_AT_FSYNC=S   the first fsync, the temporary file's, raises signal S
 //   KOVALT_FAIL_FOLDER_SYNC   a folder's fsync fails, as on file systems that cannot
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -107,8 +107,10 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t size) {
 }
 
 extern "C" int fsync(int fd) {
-    if (std::getenv("KOVALT_KILL_AT_FSYNC") != nullptr) {
-        raise(SIGKILL);
+    static bool raised = false;
+    if (const long long signal = setting("KOVALT_RAISE_AT_FSYNC"); signal > 0 && !raised) {
+        raised = true;
+        raise(static_cast<int>(signal));
     }
     struct stat status {};
     if (std::getenv("KOVALT_FAIL_FOLDER_SYNC") != nullptr && fstat(fd, &status) == 0 &&

@@ -1,17 +1,16 @@
 // The built tool, end to end, with no terminal: exact output bytes, exit status and
-// files. The same runs go to the native build and to Kovalt.exe under Wine.
+// files, where the staging needs C++: a paused writer, links, a kill,
+// files held under Wine, system call and relay traces. Every other run is a row of
+// scenarios.json.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <regex>
 #include <set>
@@ -27,19 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string wrongSize(const std::string& length) {
-    return "Error: ファイルサイズが違います (" + length + ")\n";
-}
-
-std::string tooLarge(const std::string& length) {
-    return "Error: ファイルが大き過ぎです (" + length + ")\n";
-}
-
-const std::string kChecksumError =
-    "ファイルを読み込みました\n"
-    "チェックサムをチェックします\n"
-    "Error: チェックサムエラー, データが間違っています\n";
 
 const std::string kWriteFailed = kUpToWriting + "Error: ファイルに出力できません (output.sav)\n";
 
@@ -89,20 +75,13 @@ std::string resetOf(SaveImage image) {
 }
 
 // The native tool with the shim that stages races with its files.
-ChildSetup preloaded(const std::string& variable, const std::string& value,
-                     const std::string& leaseError = "") {
+ChildSetup preloaded(const std::string& variable, const std::string& value) {
     ChildSetup setup;
     setup.environment = {{"LD_PRELOAD", KOVALT_SHIM_PATH},
                          {"ASAN_OPTIONS", "verify_asan_link_order=0"},
                          {variable, value}};
-    if (!leaseError.empty()) {
-        setup.environment.push_back({"KOVALT_LEASE_ERROR", leaseError});
-    }
     return setup;
 }
-
-const std::string kNoLeases = std::to_string(EINVAL);  // NFS, many FUSE mounts
-const std::string kNoLeaseOnOthersFiles = std::to_string(EACCES);
 
 enum class Build { Native, Windows };
 
@@ -143,11 +122,6 @@ protected:
     }
 
     SaveImage& sampleSave(std::uint64_t seed) { return writeSampleSave(folder.path(), seed); }
-
-    void writeSizedSave(std::uintmax_t length) {
-        writeBytes(folder / "savedata.sav", "");
-        fs::resize_file(folder / "savedata.sav", length);
-    }
 };
 
 class ToolRun : public ToolRunBase, public testing::WithParamInterface<Build> {
@@ -168,65 +142,8 @@ std::string buildName(const testing::TestParamInfo<Build>& info) {
 INSTANTIATE_TEST_SUITE_P(Native, ToolRun, testing::Values(Build::Native), buildName);
 INSTANTIATE_TEST_SUITE_P(Wine, ToolRun, testing::Values(Build::Windows), buildName);
 
-// What only a POSIX system can stage: sockets, FIFOs, devices, resource limits, pipes.
+// What only a POSIX system can stage: a paused writer, a kill, strace.
 using NativeToolRun = ToolRunBase;
-
-// A socket cannot be opened, so is not found; a FIFO has no length to measure, and its
-// open does not block.
-TEST_F(NativeToolRun, SocketsAndFifosAreRefused) {
-    const int server = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = (folder / "savedata.sav").string();
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    std::copy(path.begin(), path.end(), address.sun_path);
-    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    expectRefused(kNotFound);
-    close(server);
-    fs::remove(folder / "savedata.sav");
-    ASSERT_EQ(mkfifo((folder / "savedata.sav").c_str(), 0600), 0);
-    expectRefused(wrongSize("-1"));
-}
-
-// Each refusal of the input: its message, and no file made or changed. A folder cannot
-// be opened as a save; sparse files of 2 GiB and 4 GiB + 1 do not fit 32 bits, so a
-// truncated count would show; a device has no length.
-TEST_P(ToolRun, RefusedInputsAreNamedWithTheirLength) {
-    expectRefused(kNotFound);
-    fs::create_directory(folder / "savedata.sav");
-    expectRefused(kNotFound);
-    fs::remove(folder / "savedata.sav");
-    for (const auto& [length, tooLong] : {std::pair{0ull, false},
-                                          {1ull, false},
-                                          {262143ull, false},
-                                          {262145ull, true},
-                                          {2147483648ull, true},
-                                          {4294967297ull, true}}) {
-        writeSizedSave(length);
-        const std::string shown = std::to_string(length);
-        expectRefused(tooLong ? tooLarge(shown) : wrongSize(shown));
-    }
-    fs::remove(folder / "savedata.sav");
-    fs::create_symlink("/dev/zero", folder / "savedata.sav");
-    expectRefused(wrongSize("-1"));
-}
-
-// Staged at the first read with the real kernel: a program that opens the save for
-// writing between the reads, which the lease tells (and the run is not ended by the
-// lease's signal); where leases cannot be had, its store through a mapping into the last
-// byte, which changes neither the length nor the times; and a read that fails part way.
-TEST_F(NativeToolRun, SaveThatChangesWhileReadIsRefused) {
-    for (const auto& [variable, value, leaseError, message] :
-         {std::tuple{"KOVALT_STORE_AT_READ", "200000", std::string(), wrongSize("262144")},
-          {"KOVALT_STORE_AT_READ", "262143", kNoLeaseOnOthersFiles, wrongSize("262144")},
-          {"KOVALT_FAIL_READ_AFTER", "100000", std::string(), wrongSize("100000")}}) {
-        SCOPED_TRACE(std::string(variable) + "=" + value + " " + leaseError);
-        sampleSave(13);
-        writeBytes(folder / "output.sav", "an older result");
-        expectRefused(message, preloaded(variable, value, leaseError));
-        EXPECT_EQ(readBytes(folder / "output.sav"), "an older result");
-    }
-}
 
 // A writer paused in the middle of its write, holding the save open for writing, through
 // write() or a shared mapping whose descriptor it already closed: the file holds half a
@@ -264,87 +181,11 @@ TEST_F(NativeToolRun, SaveHeldOpenByAPausedWriterIsRefused) {
     }
 }
 
-TEST_P(ToolRun, InvalidCopyLeavesAnOlderOutputAlone) {
-    for (const std::size_t spoiled : {std::size_t{100}, kCopySize + 100}) {
-        SaveImage& image = sampleSave(3);
-        image[spoiled] ^= 0x01;
-        writeImage(folder / "savedata.sav", image);
-        writeBytes(folder / "output.sav", "an older result");
-        expectRefused(kChecksumError);
-        EXPECT_EQ(readBytes(folder / "output.sav"), "an older result");
-    }
-}
-
-TEST_P(ToolRun, ValidSaveIsResetIntoOutputAndLeftAsItWas) {
-    const SaveImage& input = sampleSave(5);
-    const std::string original(input.begin(), input.end());
-    writeBytes(folder / "output.sav", std::string(300000, 'x'));  // longer than the image
-    ChildSetup setup;
-    setup.umask = 027;
-
-    const DetachedRun result = run(setup);
-    if (build() == Build::Native) {
-        // A new file's permissions, less the umask; not the older output's.
-        EXPECT_EQ(fs::status(folder / "output.sav").permissions(),
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    }
-
-    EXPECT_EQ(result.output, dialogue(kCompleteRun));
-    EXPECT_EQ(result.end.exitCode, 0);
-    EXPECT_EQ(readBytes(folder / "savedata.sav"), original);
-    EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
-
-    // Only the reset-state bytes and the checksums differ, as the image's tests check.
-    EXPECT_EQ(readBytes(folder / "output.sav"), resetOf(input));
-}
-
-// A file size limit cuts the write short, whether the limit's signal is ignored or not;
-// under Wine, only where it is, as Wine itself is not meant to outlive it.
-TEST_P(ToolRun, FailedWriteKeepsTheOlderOutputAndLeavesNoTemporaryFile) {
-    sampleSave(9);
-    for (const bool ignoreSignal : {true, false}) {
-        if (!ignoreSignal && build() == Build::Windows) {
-            continue;
-        }
-        writeBytes(folder / "output.sav", "an older result");
-        ChildSetup setup;
-        setup.fileSizeLimit = 4096;
-        setup.ignoreFileSizeSignal = ignoreSignal;
-        const DetachedRun result = run(setup);
-        EXPECT_EQ(result.output, dialogue(kWriteFailed));
-        EXPECT_EQ(result.end.exitCode, 1);
-        EXPECT_EQ(readBytes(folder / "output.sav"), "an older result");
-        EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav"}));
-    }
-}
-
-// Some file systems (FUSE, NFS) write less than asked, and the write goes on from there;
-// a reader of standard output that went away does not stop the run either; nor does a
-// file system without leases, or another user's save, which a lease cannot hold; nor one
-// that cannot sync a folder, once the complete file is in place.
-TEST_F(NativeToolRun, CompletesWithShortWritesOrNoReaderOfItsOutput) {
-    ChildSetup noReader;
-    noReader.stdoutReaderGone = true;
-    for (const ChildSetup& setup :
-         {preloaded("KOVALT_SHORT_WRITES", "1000"), noReader,
-          preloaded("KOVALT_FAIL_FOLDER_SYNC", "1"),
-          preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeases),
-          preloaded("KOVALT_SHORT_WRITES", "262144", kNoLeaseOnOthersFiles)}) {
-        SCOPED_TRACE(setup.stdoutReaderGone
-                         ? "no reader"
-                         : setup.environment.back().first + "=" + setup.environment.back().second);
-        const std::string reset = resetOf(sampleSave(20));
-        fs::remove(folder / "output.sav");
-        EXPECT_EQ(run(setup).end.exitCode, 0);
-        EXPECT_EQ(readBytes(folder / "output.sav"), reset);
-    }
-}
-
 // A run killed inside its write leaves its temporary behind. No later run removes it: it
 // is never the save, and it could be another run's that is still being written.
 TEST_F(NativeToolRun, KilledRunsTemporaryStaysAndTheNextRunCompletes) {
     const std::string reset = resetOf(sampleSave(14));
-    EXPECT_EQ(run(preloaded("KOVALT_KILL_AT_FSYNC", "1")).end.signal, SIGKILL);
+    EXPECT_EQ(run(preloaded("KOVALT_RAISE_AT_FSYNC", std::to_string(SIGKILL))).end.signal, SIGKILL);
     std::set<std::string> names = namesIn(folder.path());
     names.erase("savedata.sav");
     ASSERT_EQ(names.size(), 1u);

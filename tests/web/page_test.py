@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Kovalt.html in one browser engine, all from Debian's packages: Chromium through Selenium
 and chromedriver, WebKit through Selenium and WebKitWebDriver under Xvfb, Firefox through
-puppeteer-core over WebDriver BiDi (firefox_driver.mjs). Every engine runs the same cases,
-cases.json, with the same page helpers, page_helpers.js: each run must show the very lines
-that the native kovalt prints for that file, with their meanings, and offer exactly its
-output.sav, saved by the engine's own path; the policy must refuse what the page never
-needs. Prints the time from a valid save chosen to output.sav offered, the median of 20.
+puppeteer-core over WebDriver BiDi (firefox_driver.mjs). Every engine runs the page's rows
+of ../scenarios.json, the table the console programs run too, with the same page helpers,
+page_helpers.js: each run must show the row's exact lines, with their meanings, and offer
+exactly the reset of its save, saved by the engine's own path; the policy must refuse what
+the page never needs. Prints the time from a valid save chosen to output.sav offered, the
+median of 20.
 
-usage: page_test.py chromium|webkit|firefox PAGE KOVALT MAKE_SAMPLE SHIM
+usage: page_test.py chromium|webkit|firefox PAGE MAKE_SAMPLE
 Exits 77 (skipped) where the engine or its driver is missing, unless KOVALT_REQUIRE_ALL is
 set (CI), where that is a failure.
 """
@@ -27,8 +28,11 @@ import time
 import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
-ENGINE, PAGE, KOVALT, MAKE_SAMPLE, SHIM = (sys.argv[1:6] + [""] * 5)[:5]
-DATA = json.loads((HERE / "cases.json").read_text(encoding="utf-8"))
+sys.path.insert(0, str(HERE.parent))
+from scenarios import TABLE, dialogue, make_save, reset  # noqa: E402
+
+ENGINE, PAGE, MAKE_SAMPLE = (sys.argv[1:4] + [""] * 3)[:3]
+PAGE_DATA = TABLE["page"]
 HELPERS = (HERE / "page_helpers.js").read_text(encoding="utf-8")
 MODULES = HERE.parent.parent / "node_modules"
 AXE = MODULES / "axe-core/axe.min.js"
@@ -180,10 +184,11 @@ class Page(unittest.TestCase):
         cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=cls.server.serve_forever, daemon=True).start()
         cls.served = f"http://127.0.0.1:{cls.server.server_port}/Kovalt.html"
-        cls.saves = {name: cls.make_save(name, recipe) for name, recipe in DATA["saves"].items()}
-        cls.native = {name: cls.native_run(path, recipe.get("staged", {}))
-                      for (name, path), recipe in zip(cls.saves.items(), DATA["saves"].values())}
-        cls.native["missing"] = cls.native_run(None)
+        cls.saves = {}
+        for name, recipe in TABLE["saves"].items():
+            if "sample" in recipe or "length" in recipe:
+                cls.saves[name] = cls.folder / f"{name}.bin"
+                make_save(name, cls.saves[name], MAKE_SAMPLE)
         cls.engine = (Firefox if ENGINE == "firefox" else Selenium)(str(cls.downloads), str(cls.folder / "profile"))
 
     @classmethod
@@ -192,34 +197,6 @@ class Page(unittest.TestCase):
         cls.server.shutdown()
         cls.server.server_close()
         cls.scratch.cleanup()
-
-    @classmethod
-    def make_save(cls, name, recipe):
-        path = cls.folder / f"{name}.bin"
-        if "sample" in recipe:
-            subprocess.run([MAKE_SAMPLE, str(recipe["sample"]), str(path)], check=True)
-        else:
-            with open(path, "wb") as zeros:  # sparse, so that gigabytes cost nothing
-                zeros.truncate(recipe["length"])
-        if "flip" in recipe:
-            data = bytearray(path.read_bytes())
-            data[recipe["flip"]] ^= 1
-            path.write_bytes(bytes(data))
-        return path
-
-    @classmethod
-    def native_run(cls, save, staged=None):
-        """The dialogue's lines and output.sav, or None, as the native kovalt gives them,
-        staged by the file race shim where asked."""
-        environment = ({**os.environ, "LD_PRELOAD": SHIM, "ASAN_OPTIONS": "verify_asan_link_order=0", **staged}
-                       if staged else None)
-        with tempfile.TemporaryDirectory() as folder:
-            if save is not None:
-                shutil.copy(save, os.path.join(folder, "savedata.sav"))
-            shown = subprocess.run([KOVALT], cwd=folder, stdin=subprocess.DEVNULL, env=environment,
-                                   capture_output=True, start_new_session=True).stdout
-            output = pathlib.Path(folder, "output.sav")
-            return shown.decode("cp932").split("\n")[:-1], output.read_bytes() if output.exists() else None
 
     def open_page(self, width=1000, url=None):
         self.engine.resize(width)
@@ -265,32 +242,35 @@ class Page(unittest.TestCase):
             time.sleep(0.01)
         self.fail(f"nothing downloaded: {list(self.downloads.iterdir())}")
 
-    def test_cases(self):
-        for case in DATA["cases"]:
-            with self.subTest(case["name"]):
+    def test_scenarios(self):
+        for row in TABLE["scenarios"]:
+            if "page" not in row.get("on", ["page"]):
+                continue
+            case = {"choose": [["savedata.sav", row["save"]]], **row.get("page", {})}
+            with self.subTest(row["name"]):
                 self.open_page(case.get("width", 1000))
                 if case.get("throws"):
                     self.engine.run("Module._kovaltRun = () => { throw new TypeError('staged'); };")
-                for name, save in case.get("choose", []):
+                for name, save in case["choose"]:
                     self.engine.choose(self.given(name, save))
                 if "drop" in case:
-                    if "choose" in case:
+                    if case["choose"]:
                         self.engine.run("await kovaltTest.settled(args[0]);", case["choose"][-1][0])
                     files = [[name, list(self.saves[save].read_bytes())] for name, save in case["drop"]]
                     self.engine.run("kovaltTest.drop(args[0]);", files)
                 # The name the page shows at the end: the last file chosen, or none after a refused drop.
                 if "drop" in case:
-                    shown = "savedata.sav" if case["lines"] else None
+                    shown = "savedata.sav" if row["says"] else None
                 else:
                     shown = case["choose"][-1][0]
                 took = self.engine.run("return await kovaltTest.settled(args[0]);", shown)
                 self.assertTrue(0 <= took < case.get("within", 10000), f"the verdict after {took} ms")
                 seen = self.engine.run("return kovaltTest.observe();")
-                expected = [line for line in self.native[case["lines"]][0] if line] if case["lines"] else []
+                expected = [line for line in dialogue(row["says"]) if line]
                 self.assertEqual(seen["lines"], expected)
-                self.assertEqual(seen["meanings"], [DATA["meanings"][normalised(line)] for line in expected])
-                offered = case["offered"]
-                self.assertEqual((seen["offered"], seen["afterShown"]), (offered is not None,) * 2)
+                self.assertEqual(seen["meanings"], [PAGE_DATA["meanings"][normalised(line)] for line in expected])
+                offered = row["output"] == "reset"
+                self.assertEqual((seen["offered"], seen["afterShown"]), (offered, offered))
                 for verdict in case.get("verdict", "").split(" | "):
                     self.assertIn(verdict, seen["verdict"])
                 self.assertFalse(seen["sideways"], f"wider than the window at {case.get('width', 1000)} px")
@@ -298,9 +278,9 @@ class Page(unittest.TestCase):
                 if shown and seen["lines"]:
                     self.assertEqual(f"「{shown}」" in seen["named"], shown != "savedata.sav")
                 if offered:
-                    chosen = self.saves[case["choose"][-1][1] if "choose" in case and "drop" not in case else offered]
-                    self.assertEqual(seen["changes"], differing(chosen.read_bytes(), self.native[offered][1]))
-                    self.assertEqual(self.saved_by_the_engine(presses=case.get("presses", 1)), self.native[offered][1])
+                    chosen = self.saves[row["save"]].read_bytes()
+                    self.assertEqual(seen["changes"], differing(chosen, reset(chosen)))
+                    self.assertEqual(self.saved_by_the_engine(presses=case.get("presses", 1)), reset(chosen))
 
     def test_policy_refuses_what_the_page_never_needs(self):
         for url in (self.url, self.served):
@@ -310,7 +290,7 @@ class Page(unittest.TestCase):
                 self.open_page(url=url)
                 elsewhere = self.served.replace("127.0.0.1", "localhost")
                 self.assertEqual(self.engine.run("return await kovaltTest.policy(args[0]);", elsewhere),
-                                 DATA["policy"])
+                                 PAGE_DATA["policy"])
 
     def test_pickers_that_fail(self):
         """A failed write says so and never says saved; a cancelled folder picker saves
@@ -331,7 +311,7 @@ class Page(unittest.TestCase):
         self.assertEqual(self.engine.run("await new Promise((d) => setTimeout(d, 300)); return kovaltTest.observe().saved;"), saved)
         self.assertEqual(list(self.downloads.glob("output*.sav")), [], "a cancelled save downloads nothing")
         self.engine.run("window.showDirectoryPicker = async () => { throw new DOMException('', 'SecurityError'); };")
-        self.assertEqual(self.saved_by_the_engine(download=True), self.native["valid"][1])
+        self.assertEqual(self.saved_by_the_engine(download=True), reset(self.saves["valid"].read_bytes()))
         # A second press while the chooser is open: no second chooser, nothing refused.
         self.engine.run("window.openPicks = 0; window.showOpenFilePicker = async () => { window.openPicks += 1;"
                         " await new Promise((d) => setTimeout(d, 300)); throw new DOMException('', 'AbortError'); };")
