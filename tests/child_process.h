@@ -18,7 +18,7 @@ struct ChildSetup {
     std::vector<std::string> command;
     std::vector<std::pair<std::string, std::string>> environment;
     std::filesystem::path stderrFile;  // for a detached run
-    std::vector<int> ignoredSignals;  // as nohup leaves SIGHUP
+    std::vector<int> ignoredSignals;   // as nohup leaves SIGHUP
     // In a pseudo-terminal: standard input and output elsewhere, and whether the tool
     // leads the terminal's session or runs as a job of a stand-in shell that does.
     bool stdinFromNull = false;

@@ -60,7 +60,8 @@ std::int64_t fileLength(FileHandle file) {
     return static_cast<std::int64_t>(status.st_size);
 }
 
-std::size_t readAt(FileHandle file, ReadPass, std::uint64_t offset, std::span<std::uint8_t> buffer) {
+std::size_t readAt(FileHandle file, ReadPass, std::uint64_t offset,
+                   std::span<std::uint8_t> buffer) {
     std::size_t total = 0;
     while (total < buffer.size()) {
         const ssize_t got = pread(descriptor(file), buffer.data() + total, buffer.size() - total,

@@ -68,7 +68,8 @@ std::int64_t fileLength(FileHandle file) {
     return size.QuadPart;
 }
 
-std::size_t readAt(FileHandle file, ReadPass, std::uint64_t offset, std::span<std::uint8_t> buffer) {
+std::size_t readAt(FileHandle file, ReadPass, std::uint64_t offset,
+                   std::span<std::uint8_t> buffer) {
     std::size_t total = 0;
     while (total < buffer.size()) {
         // On a handle opened for synchronous reads, the offset is where the read starts.
