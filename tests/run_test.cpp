@@ -1,5 +1,5 @@
 // The built tool, end to end, with no terminal: exact output bytes, exit status and
-// files, where the staging needs C++: a paused writer, links, a kill,
+// files, where the staging needs C++: a paused writer, a kill,
 // files held under Wine, system call and relay traces. Every other run is a row of
 // scenarios.json.
 #include <fcntl.h>
@@ -85,10 +85,6 @@ ChildSetup preloaded(const std::string& variable, const std::string& value) {
 
 enum class Build { Native, Windows };
 
-void PrintTo(Build build, std::ostream* out) {
-    *out << (build == Build::Windows ? "Kovalt.exe under Wine" : "the native tool");
-}
-
 class ToolRunBase : public testing::Test {
 protected:
     ScratchFolder folder;
@@ -123,24 +119,6 @@ protected:
 
     SaveImage& sampleSave(std::uint64_t seed) { return writeSampleSave(folder.path(), seed); }
 };
-
-class ToolRun : public ToolRunBase, public testing::WithParamInterface<Build> {
-protected:
-    void SetUp() override {
-        if (GetParam() == Build::Windows) {
-            requireWine();
-        }
-    }
-
-    Build build() const override { return GetParam(); }
-};
-
-std::string buildName(const testing::TestParamInfo<Build>& info) {
-    return info.param == Build::Windows ? "KovaltExe" : "kovalt";
-}
-
-INSTANTIATE_TEST_SUITE_P(Native, ToolRun, testing::Values(Build::Native), buildName);
-INSTANTIATE_TEST_SUITE_P(Wine, ToolRun, testing::Values(Build::Windows), buildName);
 
 // What only a POSIX system can stage: a paused writer, a kill, strace.
 using NativeToolRun = ToolRunBase;
@@ -194,34 +172,6 @@ TEST_F(NativeToolRun, KilledRunsTemporaryStaysAndTheNextRunCompletes) {
     EXPECT_EQ(run().end.exitCode, 0);
     EXPECT_EQ(readBytes(folder / "output.sav"), reset);
     EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"savedata.sav", "output.sav", left}));
-}
-
-// savedata.sav as another name of output.sav. Through a symbolic link the save would
-// be gone with the old output.sav, so the run refuses; a hard link keeps it alive. An
-// output.sav that is a link to the save is only a name, and is replaced, not followed.
-TEST_P(ToolRun, SaveThatIsOutputUnderAnotherName) {
-    const std::string reset = resetOf(sampleSave(16));
-    fs::rename(folder / "savedata.sav", folder / "output.sav");
-    const std::string save = readBytes(folder / "output.sav");
-    fs::create_symlink("output.sav", folder / "savedata.sav");
-    DetachedRun result = run();
-    EXPECT_EQ(result.output, dialogue(kWriteFailed));
-    EXPECT_EQ(result.end.exitCode, 1);
-    EXPECT_EQ(readBytes(folder / "output.sav"), save);
-
-    fs::remove(folder / "savedata.sav");
-    fs::create_hard_link(folder / "output.sav", folder / "savedata.sav");
-    result = run();
-    EXPECT_EQ(result.output, dialogue(kCompleteRun));
-    EXPECT_EQ(readBytes(folder / "savedata.sav"), save);
-    EXPECT_EQ(readBytes(folder / "output.sav"), reset);
-
-    fs::remove(folder / "output.sav");
-    fs::create_symlink("savedata.sav", folder / "output.sav");
-    EXPECT_EQ(run().output, dialogue(kCompleteRun));
-    EXPECT_EQ(readBytes(folder / "savedata.sav"), save);
-    EXPECT_FALSE(fs::is_symlink(folder / "output.sav"));
-    EXPECT_EQ(readBytes(folder / "output.sav"), reset);
 }
 
 // What only the system calls show: the save opened without becoming the controlling

@@ -47,9 +47,14 @@ def reset(save):
 
 
 def make_save(name, path, make_sample):
+    """The save of that recipe at the path, or in the same folder under the name the recipe
+    puts it in, with the links it names."""
     recipe = TABLE["saves"][name]
+    home = path.with_name(recipe.get("in", path.name))
+    if "symlink" in recipe:
+        os.symlink(home.name, path.with_name(recipe["symlink"]))
     if "sample" in recipe:
-        subprocess.run([make_sample, str(recipe["sample"]), str(path)], check=True)
+        subprocess.run([make_sample, str(recipe["sample"]), str(home)], check=True)
     elif "length" in recipe:
         with open(path, "wb") as zeros:  # sparse, so that gigabytes cost nothing
             zeros.truncate(recipe["length"])
@@ -62,10 +67,12 @@ def make_save(name, path, make_sample):
             bound.bind(str(path))
     else:
         os.symlink(recipe["link"], path)
+    if "hardlink" in recipe:
+        os.link(home, path.with_name(recipe["hardlink"]))
     if "flip" in recipe:
-        data = bytearray(path.read_bytes())
+        data = bytearray(home.read_bytes())
         data[recipe["flip"]] ^= 1
-        path.write_bytes(bytes(data))
+        home.write_bytes(bytes(data))
 
 
 class Scenarios(unittest.TestCase):
@@ -79,7 +86,9 @@ class Scenarios(unittest.TestCase):
         save, output = folder / "savedata.sav", folder / "output.sav"
         if row["save"]:
             make_save(row["save"], save, MAKE_SAMPLE)
-        output.write_bytes(OLDER)
+        if not output.exists():
+            output.write_bytes(OLDER)
+        older = output.read_bytes()
         before = save.read_bytes() if "sample" in TABLE["saves"].get(row["save"], {}) else None
         staged = row.get("staged", {})
         shown, status = run(folder, staged)
@@ -88,14 +97,15 @@ class Scenarios(unittest.TestCase):
             self.assertEqual(shown, expected.replace(b"\n", b"\r\n") if FRONT_END == "Kovalt.exe" else expected)
         self.assertEqual(status, -getattr(signal, row["status"]) if isinstance(row["status"], str) else row["status"])
         self.assertEqual(sorted(os.listdir(folder)), ["output.sav"] + (["savedata.sav"] if row["save"] else []))
+        self.assertFalse(output.is_symlink())
         if before is not None:
             # The tool never writes the save; a writer that the shim stages does.
             writer = "KOVALT_STORE_AT_READ" in staged.get("environment", {})
             self.assertTrue(writer or save.read_bytes() == before, "the save changed")
-            self.assertTrue(output.read_bytes() == (reset(before) if row["output"] == "reset" else OLDER),
+            self.assertTrue(output.read_bytes() == (reset(before) if row["output"] == "reset" else older),
                             f"output.sav is not the {row['output']} one")
         else:
-            self.assertTrue(output.read_bytes() == OLDER, "output.sav changed")
+            self.assertTrue(output.read_bytes() == older, "output.sav changed")
         if "mode" in row and FRONT_END == "kovalt":  # a new file's, less the umask
             self.assertEqual(f"{output.stat().st_mode & 0o777:o}", row["mode"])
 
