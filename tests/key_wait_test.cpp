@@ -169,7 +169,7 @@ TEST_F(KeyWait, TerminalGetsTheEncodingItsLocaleNames) {
 }
 
 // Locales made by the test fixture: texts converted to EUC-JP, and a two-byte character
-// key ("あ") taken whole in either encoding.
+// key ("あ"), alone or with Alt, taken whole in either encoding.
 TEST_F(KeyWait, JapaneseLocaleTerminalsGetTextsAndKeysInTheirEncoding) {
     const std::filesystem::path locales = KOVALT_LOCALES;
     if (!std::filesystem::exists(locales / "ja_JP.SJIS") ||
@@ -178,8 +178,12 @@ TEST_F(KeyWait, JapaneseLocaleTerminalsGetTextsAndKeysInTheirEncoding) {
                       " (Debian: apt-get install locales)");
         return;
     }
-    expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.SJIS"}}, "CP932", "\x82\xA0");
-    expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.eucJP"}}, "EUC-JP", "\xA4\xA2");
+    for (const char* alt : {"", "\x1B"}) {
+        expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.SJIS"}}, "CP932",
+                             alt + std::string("\x82\xA0"));
+        expectLocaleHonoured({{"LOCPATH", locales}, {"LC_ALL", "ja_JP.eucJP"}}, "EUC-JP",
+                             alt + std::string("\xA4\xA2"));
+    }
 }
 
 // Keys typed after the first, even the tail of a sequence that came in two parts.
