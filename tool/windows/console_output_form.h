@@ -2,7 +2,7 @@
 
 // How the messages reach a Windows standard output.
 enum class OutputForm {
-    ShiftJisStream,   // a file or pipe: the C text stream, buffered until exit
+    ShiftJisStream,   // a file or pipe: the C text stream, flushed after each message
     ShiftJisConsole,  // a console that shows code page 932: the bytes straight to it
     Utf16Console,     // any other console: the same texts through the wide console API
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "input_file.h"
+#include "file_handle.h"
 
 inline HANDLE handleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
