@@ -17,6 +17,9 @@ window.kovaltTest = (() => {
     "shrank.sav": (bytes) => bytes.slice(0, -1),
   };
   const readsOf = {};
+  // For each file read twice, the time from the first read's end to the second's start.
+  const gaps = [];
+  let lastRead = null;
   const arrayBuffer = Blob.prototype.arrayBuffer;
   Blob.prototype.arrayBuffer = function () {
     const name = this.name ?? this.stagedName;
@@ -24,10 +27,14 @@ window.kovaltTest = (() => {
       return Promise.reject(new DOMException("changed since it was chosen", "NotReadableError"));
     }
     readsOf[name] = (readsOf[name] ?? 0) + 1;
-    if (secondReads[name] && readsOf[name] === 2) {
-      return arrayBuffer.call(this).then((buffer) => secondReads[name](new Uint8Array(buffer)).buffer);
+    if (readsOf[name] % 2 === 0 && lastRead) {
+      gaps.push(performance.now() - lastRead);
     }
-    const read = arrayBuffer.call(this);
+    let read = arrayBuffer.call(this);
+    if (secondReads[name] && readsOf[name] === 2) {
+      read = read.then((buffer) => secondReads[name](new Uint8Array(buffer)).buffer);
+    }
+    read = read.then((buffer) => { lastRead = performance.now(); return buffer; });
     return name === "slow.sav" ? new Promise((done) => setTimeout(() => done(read), 500)) : read;
   };
 
@@ -53,21 +60,29 @@ window.kovaltTest = (() => {
     },
 
     observe() {
+      const shown = (id) => (document.getElementById(id).hidden ? "" : document.getElementById(id).textContent);
+      const verdict = document.getElementById("verdict");
       return {
         lines: texts("#dialogue .line"),
         meanings: texts("#dialogue li > .en"),
         offered: !document.getElementById("save").hidden,
         afterShown: !document.getElementById("after").hidden,
-        verdict: document.getElementById("verdict").textContent,
-        named: document.getElementById("named").hidden ? "" : document.getElementById("named").textContent,
+        // Each language on its own, and how the verdict is marked.
+        verdict: [verdict.firstChild?.textContent ?? "", verdict.querySelector(".en")?.textContent ?? "", verdict.className],
+        named: shown("named"),
         changes: document.getElementById("changes").hidden ? null : texts("#changed li"),
         saved: document.getElementById("saved").textContent,
+        savedKind: document.getElementById("saved").className,
+        focused: document.activeElement.id,
+        gaps,
         elapsed: Number(document.body.dataset.elapsed),
         sideways: document.documentElement.scrollWidth > document.documentElement.clientWidth,
       };
     },
 
-    // A drop of these files (name and bytes), or of text alone.
+    // A drop of these files (name, bytes, and whether the item is a folder), or of text
+    // alone, on the page outside the drop area; whether the page kept the browser from
+    // opening what was dragged over it and dropped.
     drop(files) {
       const data = new DataTransfer();
       if (files.length === 0) {
@@ -76,32 +91,54 @@ window.kovaltTest = (() => {
       for (const [name, bytes] of files) {
         data.items.add(new File([new Uint8Array(bytes)], name));
       }
-      document.body.dispatchEvent(new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true }));
+      const folders = files.filter((file) => file[2]).map(([name]) => name);
+      const entry = DataTransferItem.prototype.webkitGetAsEntry;
+      DataTransferItem.prototype.webkitGetAsEntry = function () {
+        return folders.includes(this.getAsFile()?.name) ? { isDirectory: true } : entry?.call(this) ?? null;
+      };
+      const over = new DragEvent("dragover", { dataTransfer: data, bubbles: true, cancelable: true });
+      const drop = new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true });
+      document.body.dispatchEvent(over);
+      document.body.dispatchEvent(drop);
+      DataTransferItem.prototype.webkitGetAsEntry = entry;
+      return [over.defaultPrevented, drop.defaultPrevented];
     },
 
     // Where headless Chromium has no folder dialog to show: the picker the page would
-    // open, open for a moment, keeping what the page asks of it and writes through it.
-    stubFolderPicker(failing) {
-      window.savedBytes = null;
+    // open, open for a moment, over a folder of its own (name to bytes) that keeps what
+    // the page writes. It writes; cancels (as a refused folder or a "Don't Allow" does);
+    // refuses the permission; or fails the write, as a full disk does.
+    stubFolderPicker(how = "writes", folder = {}) {
+      window.folder = folder;
       window.folderPicks = 0;
-      window.showDirectoryPicker = async () => {
+      window.showDirectoryPicker = async (options) => {
         window.folderPicks += 1;
+        window.pickerOptions = options;
         await pause(200);
+        if (how === "cancels") {
+          throw new DOMException("The user aborted a request.", "AbortError");
+        }
         return {
           name: "saves",
-          getFileHandle: async (name, how) => {
-            window.askedFor = [name, Boolean(how && how.create)];
+          queryPermission: async () => (how === "refuses" ? "denied" : "granted"),
+          removeEntry: async (name) => { delete folder[name]; },
+          getFileHandle: async (name, options) => {
+            if (!(name in folder) && !options?.create) {
+              throw new DOMException("", "NotFoundError");
+            }
+            folder[name] ??= [];
+            const parts = [];
             return {
-              createWritable: async () => {
-                if (failing) {
-                  throw new DOMException("the folder is full", "QuotaExceededError");
-                }
-                const parts = [];
-                return {
-                  write: async (part) => { parts.push(part); },
-                  close: async () => { window.savedBytes = Array.from(new Uint8Array(await new Blob(parts).arrayBuffer())); },
-                };
-              },
+              createWritable: async () => ({
+                write: async (part) => {
+                  if (how === "fails") {
+                    throw new DOMException("the folder is full", "QuotaExceededError");
+                  }
+                  parts.push(part);
+                },
+                close: async () => { folder[name] = Array.from(new Uint8Array(await new Blob(parts).arrayBuffer())); },
+                abort: async () => {},
+              }),
             };
           },
         };

@@ -19,7 +19,7 @@ const said = {
   ],
   several: [
     "複数のファイルがドロップされましたが、その中に savedata.sav が見つからないか、2 つ以上あります。savedata.sav だけをドロップしてください。",
-    "Several files were dropped, and not exactly one of them is named savedata.sav. Drop savedata.sav alone.",
+    "Several files were dropped, and none of them, or more than one, is named savedata.sav. Drop savedata.sav alone.",
   ],
   noFile: ["ドロップされたものはファイルではありません。savedata.sav をドロップしてください。", "What was dropped is not a file. Drop savedata.sav."],
   pickerFailed: [
@@ -27,16 +27,34 @@ const said = {
     "The browser's file chooser could not be used. Press the button again to choose another way, or drag and drop the file.",
   ],
   downloadStarted: [
-    "output.sav のダウンロードを始めました。ブラウザーのダウンロード一覧で、完了したことと保存された名前（同じ名前があると output(1).sav などになります）を確かめてください。多くの場合「ダウンロード」フォルダーです。更新日時が今のものだけを使ってください。",
-    "Download of output.sav started. Check in the browser's downloads list that it finished, and under which name (output(1).sav, say, where the name was taken); usually in Downloads. Use only the one dated just now.",
+    "output.sav のダウンロードを始めました。保存先は多くの場合「ダウンロード」フォルダーです。ブラウザーのダウンロード一覧で、完了したことと、保存された名前を確かめてください（同じ名前のファイルがあると、output(1).sav や output (1).sav のような名前になります）。使うのは、更新日時がたった今のファイルだけです。",
+    "The download of output.sav has started, usually into your Downloads folder. In the browser's list of downloads, check that it finished and the name it was saved under (where a file of that name was there already, output(1).sav or \"output (1).sav\", say). Use only the file dated just now.",
   ],
   failed: [
     "問題が起きたため、最後まで実行できませんでした。何も保存されていません。ページを再読み込みしてもう一度試すか、別のブラウザーを使ってください。",
     "Something went wrong, and the run could not finish. Nothing was saved. Reload the page and try again, or use another browser.",
   ],
+  // Chromium reports a cancel, a folder it will not open and a refused permission alike.
+  cancelled: [
+    "保存を取りやめました。output.sav は保存されていません。もう一度「output.sav を保存」を押してください。「ダウンロード」「デスクトップ」「ドキュメント」のフォルダーそのものは選べないので、その中のフォルダーを選びます（Chrome では、フォルダーを選んだあと「許可する」を押します）。",
+    "Saving was cancelled, and output.sav was not saved. Press \"Save output.sav\" again. The Downloads, Desktop and Documents folders themselves cannot be chosen: choose a folder inside one of them (in Chrome, choose a folder, then click \"Allow\").",
+  ],
+  refused: [
+    "ブラウザーがそのフォルダーへの保存を許可しなかったため、output.sav は保存されていません。もう一度「output.sav を保存」を押し、フォルダーを選んだあと「許可する」を押してください。",
+    "The browser did not allow saving in that folder, so output.sav was not saved. Press \"Save output.sav\" again, choose a folder, then click \"Allow\".",
+  ],
   notSaved: [
-    "output.sav を保存できませんでした。保存されていません。別のフォルダーを選んで、もう一度保存してください。",
-    "output.sav could not be saved, and nothing was saved. Choose another folder and save again.",
+    "output.sav を保存できませんでした。選んだフォルダーに output.sav があっても、それは前のもので、今回の結果ではありません。別のフォルダーを選んで、もう一度保存してください。",
+    "output.sav could not be saved. An output.sav in the folder you chose is an older one, not this result. Choose another folder and save again.",
+  ],
+  notSavedEmptyLeft: [
+    "output.sav を保存できませんでした。選んだフォルダーに output.sav があっても、空か前のもので、今回の結果ではないので使わないでください。別のフォルダーを選んで、もう一度保存してください。",
+    "output.sav could not be saved. An output.sav in the folder you chose is empty or an older one, not this result: do not use it. Choose another folder and save again.",
+  ],
+  // A file of another name may be the backup (savedata_old.sav) beside the save.
+  named: (name) => [
+    `選んだファイルは「${name}」で、savedata.sav ではありません。これがバックアップ（savedata_old.sav など）なら、この output.sav で置き換えると、バックアップを取った後の進行が失われます。ゲームが今使っている savedata.sav を選び直してください。`,
+    `You chose "${name}", not savedata.sav. If this is a backup (savedata_old.sav, say), replacing your save with this output.sav loses all progress made since that backup: choose the savedata.sav the game uses now.`,
   ],
 };
 
@@ -96,24 +114,23 @@ function draw() {
   document.body.dataset.phase = phase;
   choose.disabled = phase === "loading" || phase === "unsupported";
   save.hidden = phase !== "done";
-  element("after").hidden = phase !== "done";
+  element("download-note").hidden = save.hidden || Boolean(window.showDirectoryPicker);
+  element("after").hidden = save.hidden || state.saved?.ok === false;
   if (chosen) {
     bilingual(element("chosen"), [`${chosen.name}（${chosen.size.toLocaleString("ja")} バイト）`, `${chosen.name} (${chosen.size.toLocaleString("en")} bytes)`]);
   } else {
     element("chosen").replaceChildren();
   }
-  // A file of another name may be a backup (savedata_old.sav) beside the save.
-  const named = element("named");
-  named.hidden = !chosen || chosen.name === "savedata.sav";
-  if (!named.hidden) {
-    bilingual(named, [`選んだファイルは「${chosen.name}」です。ゲームが今使っている savedata.sav か確かめてください。`, `You chose "${chosen.name}". Make sure it is the savedata.sav the game uses now.`]);
-  }
+  // Another name is the verdict itself, and said again beside Save.
+  const named = phase === "done" && chosen.name !== "savedata.sav" ? said.named(chosen.name) : null;
+  element("named").hidden = !named;
+  say(element("named"), named ?? ["", ""], "failed");
   drawChanges(phase === "done" ? state.changes : null);
   // The blank line is a gap before the next line, not an item of its own.
   element("dialogue").replaceChildren(...lines.map(lineItem).filter((item) => catalogue[item.dataset.id].name !== "MSG_BLANK"));
   const refusal = [...lines].reverse().find((line) => catalogue[line.id].advice);
-  const verdict = state.notice ?? (phase === "refused" ? refusal && catalogue[refusal.id].advice : said[phase]);
-  say(element("verdict"), verdict ?? ["", ""], phase === "done" ? "done" : ["refused", "unsupported", "failed"].includes(phase) ? "failed" : "");
+  const verdict = state.notice ?? named ?? (phase === "refused" ? refusal && catalogue[refusal.id].advice : said[phase]);
+  say(element("verdict"), verdict ?? ["", ""], phase === "done" && !named ? "done" : ["done", "refused", "unsupported", "failed"].includes(phase) ? "failed" : "");
   const savedKind = !state.saved || state.saved.ok === null ? "" : state.saved.ok ? "done" : "failed";
   say(element("saved"), state.saved ? state.saved.text : ["", ""], savedKind);
   document.body.dataset.elapsed = state.elapsed ?? "";
@@ -128,8 +145,8 @@ function drawChanges(changes) {
   }
   const hex = (value, digits) => "0x" + value.toString(16).toUpperCase().padStart(digits, "0");
   bilingual(element("changes-said"), changes.length
-    ? [`元のセーブデータと output.sav で違うのは、次の ${changes.length} バイトだけです。ほかのバイトはすべて同じです。`, `Only these ${changes.length} bytes differ between your save and output.sav; every other byte is the same.`]
-    : ["元のセーブデータと output.sav に違いはありません（リセットの状態はすでに 0 でした）。", "Nothing differs between your save and output.sav: its reset state was already 0."]);
+    ? [`元のセーブデータと output.sav で違うのは、次の ${changes.length} バイトだけです（位置: 元の値 → 新しい値、16 進数）。ほかのバイトはすべて同じです。`, `Only these ${changes.length} bytes differ between your save and output.sav (position: old value → new value, in hexadecimal); every other byte is the same.`]
+    : ["元のセーブデータと output.sav に違いはありません。モップルキンの状態はすでにリセットされているので、置き換える必要はありません。", "Nothing differs between your save and output.sav: Mopplekin was already reset, so you need not replace your save."]);
   element("changed").replaceChildren(...changes.map(([offset, before, after]) => {
     const item = document.createElement("li");
     item.textContent = `${hex(offset, 5)}: ${hex(before, 2)} → ${hex(after, 2)}`;
@@ -214,7 +231,7 @@ async function readAndRun(file, readable, choice, chosenAt) {
   const offered = state.output;
   const complete = status === 0 && offered !== null && offered.length === IMAGE_SIZE;
   update({ phase: complete ? "done" : "refused", output: complete ? offered : null, changes: complete ? differences(reads[0], offered) : null, elapsed: performance.now() - chosenAt });
-  if (complete) {
+  if (complete && file.name === "savedata.sav") {
     save.focus();  // the next step; the verdict itself is announced as a live region
   }
 }
@@ -231,19 +248,19 @@ function download(bytes) {
   update({ saved: { ok: null, text: said.downloadStarted } });
 }
 
-// One save at a time: a second press while the folder dialog is open, or just after a
-// download started, does nothing.
+// One save at a time: a second press while the folder dialog is open, or within a second
+// of a download started, does nothing. A new attempt clears what the last one said.
 async function saveOutput() {
   if (state.busy) {
     return;
   }
-  update({ busy: "saving" });
+  update({ busy: "saving", saved: null });
   try {
     await saveTo();
   } catch {
     update({ saved: { ok: false, text: said.notSaved } });
   }
-  setTimeout(() => update({ busy: null }), window.showDirectoryPicker ? 0 : 1000);
+  setTimeout(() => update({ busy: null }), state.saved?.ok === null ? 1000 : 0);
 }
 
 async function saveTo() {
@@ -262,16 +279,26 @@ async function saveTo() {
   try {
     folder = await window.showDirectoryPicker({ id: "output", mode: "readwrite", ...(handle && handle.kind === "file" ? { startIn: handle } : {}) });
   } catch (error) {
-    // A cancel is the player's own; a picker that refuses still leaves the download.
-    return error.name === "AbortError" ? undefined : download(bytes);
+    // A picker that fails otherwise still leaves the download.
+    const ended = { AbortError: said.cancelled, NotAllowedError: said.refused }[error.name];
+    return ended ? update({ saved: { ok: false, text: ended } }) : download(bytes);
   }
+  if ((await folder.queryPermission?.({ mode: "readwrite" })) === "denied") {
+    return update({ saved: { ok: false, text: said.refused } });
+  }
+  // An output.sav that this attempt creates goes again if the write fails; an older one
+  // stays as it was until the new one is whole.
+  const absent = await folder.getFileHandle("output.sav").then(() => false, (error) => error.name === "NotFoundError");
+  let writable;
   try {
-    const target = await folder.getFileHandle("output.sav", { create: true });
-    const writable = await target.createWritable();
+    writable = await (await folder.getFileHandle("output.sav", { create: true })).createWritable();
     await writable.write(bytes);
     await writable.close();
-  } catch {
-    return update({ saved: { ok: false, text: said.notSaved } });
+  } catch (error) {
+    await writable?.abort().catch(() => {});
+    const removed = !absent || (await folder.removeEntry("output.sav").then(() => true, () => false));
+    const text = error.name === "NotAllowedError" ? said.refused : removed ? said.notSaved : said.notSavedEmptyLeft;
+    return update({ saved: { ok: false, text } });
   }
   update({ saved: { ok: true, text: [`「${folder.name}」フォルダーに output.sav を保存しました。`, `Saved output.sav in the folder "${folder.name}".`] } });
 }
