@@ -130,7 +130,8 @@ function draw() {
   element("dialogue").replaceChildren(...lines.map(lineItem).filter((item) => catalogue[item.dataset.id].name !== "MSG_BLANK"));
   const refusal = [...lines].reverse().find((line) => catalogue[line.id].advice);
   const verdict = state.notice ?? named ?? (phase === "refused" ? refusal && catalogue[refusal.id].advice : said[phase]);
-  say(element("verdict"), verdict ?? ["", ""], phase === "done" && !named ? "done" : ["done", "refused", "unsupported", "failed"].includes(phase) ? "failed" : "");
+  const failing = named || ["refused", "unsupported", "failed"].includes(phase);
+  say(element("verdict"), verdict ?? ["", ""], failing ? "failed" : phase === "done" ? "done" : "");
   const savedKind = !state.saved || state.saved.ok === null ? "" : state.saved.ok ? "done" : "failed";
   say(element("saved"), state.saved ? state.saved.text : ["", ""], savedKind);
   document.body.dataset.elapsed = state.elapsed ?? "";
