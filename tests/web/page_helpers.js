@@ -1,15 +1,15 @@
 // Put into the page by each engine's driver once it has loaded: what the cases stage and
 // what they read back, the same in every engine.
 window.kovaltTest = (() => {
-  // A slice keeps the name of the file it was cut from, so that a read can be staged by
-  // the chosen file's name: the first read of slow.sav takes half a second,
-  // unreadable.sav fails as a file that changed or went since it was chosen; the second
-  // read of changed.sav has a byte changed, of grew.sav one byte more, of shrank.sav one
-  // less.
+  const pause = (ms) => new Promise((done) => setTimeout(done, ms));
+  // A slice keeps the file it was cut from, so that a read can be staged by the chosen
+  // file's name: the first read of slow.sav takes half a second, unreadable.sav fails as a
+  // file that changed or went since it was chosen; the second read of changed.sav has a
+  // byte changed, of grew.sav one byte more, of shrank.sav one less.
   const slice = Blob.prototype.slice;
   Blob.prototype.slice = function (...range) {
     const part = slice.apply(this, range);
-    part.stagedName = this.name ?? this.stagedName;
+    part.source = this.source ?? this;
     return part;
   };
   const secondReads = {
@@ -17,29 +17,34 @@ window.kovaltTest = (() => {
     "grew.sav": (bytes) => { const grown = new Uint8Array(bytes.length + 1); grown.set(bytes); return grown; },
     "shrank.sav": (bytes) => bytes.slice(0, -1),
   };
-  const readsOf = {};
-  // For each file read twice, the time from the first read's end to the second's start.
+  // Of each file: its reads so far, and when the page had the last; and for each second
+  // read, the time since the page had the first.
+  const reads = new Map();
   const gaps = [];
-  let lastRead = null;
   const arrayBuffer = Blob.prototype.arrayBuffer;
   Blob.prototype.arrayBuffer = function () {
-    const name = this.name ?? this.stagedName;
-    if (name === "unreadable.sav") {
+    const source = this.source ?? this;
+    if (source.name === "unreadable.sav") {
       return Promise.reject(new DOMException("changed since it was chosen", "NotReadableError"));
     }
-    readsOf[name] = (readsOf[name] ?? 0) + 1;
-    if (readsOf[name] % 2 === 0 && lastRead) {
-      gaps.push(performance.now() - lastRead);
+    const of = reads.get(source) ?? { count: 0, at: 0 };
+    reads.set(source, { ...of, count: of.count + 1 });
+    if (of.count === 1) {
+      gaps.push(performance.now() - of.at);
     }
     let read = arrayBuffer.call(this);
-    if (secondReads[name] && readsOf[name] === 2) {
-      read = read.then((buffer) => secondReads[name](new Uint8Array(buffer)).buffer);
+    if (secondReads[source.name] && of.count === 1) {
+      read = read.then((buffer) => secondReads[source.name](new Uint8Array(buffer)).buffer);
     }
-    read = read.then((buffer) => { lastRead = performance.now(); return buffer; });
-    return name === "slow.sav" && readsOf[name] === 1 ? new Promise((done) => setTimeout(() => done(read), 500)) : read;
+    if (source.name === "slow.sav" && of.count === 0) {
+      read = read.then((buffer) => pause(500).then(() => buffer));
+    }
+    return read.then((buffer) => {
+      reads.get(source).at = performance.now();
+      return buffer;
+    });
   };
 
-  const pause = (ms) => new Promise((done) => setTimeout(done, ms));
   const texts = (selector) => [...document.querySelectorAll(selector)].map((node) => node.textContent);
 
   return {
