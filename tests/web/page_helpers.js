@@ -27,20 +27,23 @@ window.kovaltTest = (() => {
     if (source.name === "unreadable.sav") {
       return Promise.reject(new DOMException("changed since it was chosen", "NotReadableError"));
     }
-    const of = reads.get(source) ?? { count: 0, at: 0 };
-    reads.set(source, { ...of, count: of.count + 1 });
-    if (of.count === 1) {
+    if (!reads.has(source)) {
+      reads.set(source, { count: 0, at: 0 });
+    }
+    const of = reads.get(source);
+    of.count += 1;
+    if (of.count === 2) {
       gaps.push(performance.now() - of.at);
     }
     let read = arrayBuffer.call(this);
-    if (secondReads[source.name] && of.count === 1) {
+    if (secondReads[source.name] && of.count === 2) {
       read = read.then((buffer) => secondReads[source.name](new Uint8Array(buffer)).buffer);
     }
-    if (source.name === "slow.sav" && of.count === 0) {
+    if (source.name === "slow.sav" && of.count === 1) {
       read = read.then((buffer) => pause(500).then(() => buffer));
     }
     return read.then((buffer) => {
-      reads.get(source).at = performance.now();
+      of.at = performance.now();
       return buffer;
     });
   };
